@@ -1,0 +1,81 @@
+#include "engine/platform/memory.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+struct MemoryBlock {
+  void* data;
+  size_t size;
+  unsigned locks;
+};
+
+namespace {
+
+std::atomic<long> allocationsBeforeFailure{-1};
+
+// Consumes one allocation from the failure countdown; true when this one must fail.
+bool InjectedFailure() {
+  long n = allocationsBeforeFailure.load();
+  while (n >= 0) {
+    if (allocationsBeforeFailure.compare_exchange_weak(n, n == 0 ? -1 : n - 1))
+      return n == 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+void SetAllocationFailureAfter(long successes) { allocationsBeforeFailure = successes < 0 ? -1 : successes; }
+
+HGLOBAL GlobalAlloc(unsigned flags, size_t bytes) {
+  if (InjectedFailure())
+    return nullptr;
+  // One byte at least, so that an empty block still has an address to lock.
+  void* data = (flags & GMEM_ZEROINIT) ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1);
+  if (!data)
+    return nullptr;
+  MemoryBlock* block = new (std::nothrow) MemoryBlock{data, bytes, 0};
+  if (!block)
+    std::free(data);
+  return block;
+}
+
+void* GlobalLock(HGLOBAL block) {
+  if (!block)
+    return nullptr;
+  ++block->locks;
+  return block->data;
+}
+
+bool GlobalUnlock(HGLOBAL block) {
+  if (!block || block->locks == 0)
+    return false;
+  return --block->locks > 0;
+}
+
+HGLOBAL GlobalReAlloc(HGLOBAL block, size_t bytes, unsigned flags) {
+  if (!block || InjectedFailure())
+    return nullptr;
+  void* data = std::realloc(block->data, bytes ? bytes : 1);
+  if (!data)
+    return nullptr;
+  if ((flags & GMEM_ZEROINIT) && bytes > block->size)
+    std::memset(static_cast<char*>(data) + block->size, 0, bytes - block->size);
+  block->data = data;
+  block->size = bytes;
+  return block;
+}
+
+HGLOBAL GlobalFree(HGLOBAL block) {
+  if (block) {
+    std::free(block->data);
+    delete block;
+  }
+  return nullptr;
+}
+
+size_t GlobalSize(HGLOBAL block) { return block ? block->size : 0; }
+
+unsigned GlobalLockCount(HGLOBAL block) { return block ? block->locks : 0; }
