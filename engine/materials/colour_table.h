@@ -1,0 +1,33 @@
+// TableDeCouleurs: a colour table mapping a position 0..10000 (standing for 0..1) to a
+// colour by linear interpolation between keys, and its lookups.
+#pragma once
+
+#include "engine/geometry/colours.h"
+#include "engine/materials/key_array.h"
+
+#pragma pack(push, 1)
+
+// The keys of a colour table, in the order they were added. Lookups need ascending
+// positions; the host keeps a key at position 10000.
+class TableDeCouleurs : public KeyArray<VALCLR> {
+ public:
+  // One black key at position 10000, with room for two keys.
+  TableDeCouleurs();
+  TableDeCouleurs(const TableDeCouleurs& other) = default;
+
+  // Back to the default table.
+  void RAZ();
+  // Empties this table and appends copies of the source's keys in order.
+  TableDeCouleurs& operator=(const TableDeCouleurs& other);
+  // Same key count and every key equal to its counterpart, in order.
+  bool operator==(const TableDeCouleurs& other) const;
+};
+
+#pragma pack(pop)
+
+// Colour of `table` at `position`: the first key's colour at or before the first key,
+// the last key's colour beyond the last key (an empty table gives black), otherwise the
+// channels interpolated between the two keys around the position, truncated toward zero.
+void ExtraireCouleur(int position, TableDeCouleurs* table, CLR& colour);
+// The same colour with its channels widened to 16 bits.
+void ExtraireCouleur(int position, TableDeCouleurs* table, CLRINT& colour);
