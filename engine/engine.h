@@ -20,3 +20,4 @@
 #include "engine/platform/messages.h"
 #include "engine/render/context.h"
 #include "engine/render/landscape.h"
+#include "engine/render/options.h"

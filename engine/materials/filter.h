@@ -80,10 +80,10 @@ struct FILTRE {
 
 class FiltreNumerique {
  public:
-  KeyArray<FILTRE> Keys;    // ascending positions
-  bool Smooth = false;      // false: linear between FLTR keys; true: cubic FLTRLISSE segments
-  bool Bypass = true;       // callers skip the filter when set
-  bool FilterFlag3 = false; // stored, copied and compared only
+  KeyArray<FILTRE> Keys;     // ascending positions
+  bool Smooth = false;       // false: linear between FLTR keys; true: cubic FLTRLISSE segments
+  bool Bypass = true;        // callers skip the filter when set
+  bool FilterFlag3 = false;  // stored, copied and compared only
 
   // One default key (the identity ramp), bypassed.
   FiltreNumerique();

@@ -1,0 +1,63 @@
+#include "engine/render/options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TableDeCouleurs TwoKeys(CLR low, CLR high) {
+  TableDeCouleurs t;
+  t.Flush();
+  t.Add(VALCLR(0, low));
+  t.Add(VALCLR(10000, high));
+  return t;
+}
+
+TEST(Options, DefaultsHoldExactlyTheTwoKeysOfEachTable) {
+  Options o;
+  EXPECT_EQ(o.Setting, 1);
+  EXPECT_EQ(o.Background, 3);
+  EXPECT_TRUE(o.BackgroundColours == TwoKeys(CLR(255, 191, 149), CLR(255, 255, 255)));
+  EXPECT_TRUE(o.ValueColours == TwoKeys(CLR(0, 0, 0), CLR(255, 255, 255)));
+  // The background runs from light blue (red channel lowest) to white.
+  CLRINT sky;
+  ExtraireCouleur(0, &o.BackgroundColours, sky);
+  EXPECT_EQ(sky, CLRINT(149, 191, 255));
+}
+
+TEST(Options, AssignmentCopiesIntegersAndTables) {
+  Options a;
+  a.Setting = 7;
+  a.Background = 0;
+  a.ValueColours.Add(VALCLR(10000, CLR(1, 2, 3)));
+  Options b;
+  b = a;
+  EXPECT_EQ(b.Setting, 7);
+  EXPECT_EQ(b.Background, 0);
+  EXPECT_TRUE(b.ValueColours == a.ValueColours);
+  EXPECT_TRUE(b.BackgroundColours == a.BackgroundColours);
+}
+
+TEST(Options, ProcessDefaultsStartAsFreshOptionsAndCanBeReplaced) {
+  Options functions, materials;
+  functions.Setting = 99;
+  GetDefaultOptions(functions, materials);
+  Options fresh;
+  EXPECT_EQ(functions.Setting, fresh.Setting);
+  EXPECT_TRUE(functions.BackgroundColours == fresh.BackgroundColours);
+  EXPECT_TRUE(materials.ValueColours == fresh.ValueColours);
+
+  Options newFunctions, newMaterials;
+  newFunctions.Background = 1;
+  newMaterials.Background = 2;
+  newMaterials.ValueColours.RAZ();
+  SetDefaultOptions(newFunctions, newMaterials);
+  Options gotFunctions, gotMaterials;
+  GetDefaultOptions(gotFunctions, gotMaterials);
+  EXPECT_EQ(gotFunctions.Background, 1);
+  EXPECT_EQ(gotMaterials.Background, 2);
+  EXPECT_EQ(gotMaterials.ValueColours.Count(), 1);
+
+  SetDefaultOptions(fresh, fresh);  // leave the process defaults as they started
+}
+
+}  // namespace
