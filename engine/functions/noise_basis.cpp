@@ -334,14 +334,10 @@ float CrystalCells(float x, float y, float z) {
   const float r100 = RTable[h[4]], r101 = RTable[h[5]], r110 = RTable[h[6]], r111 = RTable[h[7]];
   const float u = 4.0f * c.fx - 2.0f, v = 4.0f * c.fy - 2.0f, w = 4.0f * c.fz - 2.0f;
   const bool holds[8] = {
-      u < r000 + r100 && v < r000 + r010 && w < r000 + r001,
-      u < r010 + r110 && v >= r000 + r010 && w < r010 + r011,
-      u >= r010 + r110 && v >= r110 + r010 && w < r110 + r111,
-      u >= r000 + r100 && v < r110 + r010 && w < r100 + r101,
-      u < r001 + r101 && v < r001 + r011 && w >= r000 + r001,
-      u < r011 + r111 && v >= r001 + r011 && w >= r010 + r011,
-      u >= r011 + r111 && v >= r111 + r101 && w >= r110 + r111,
-      u >= r001 + r101 && v < r111 + r101 && w >= r100 + r101,
+      u < r000 + r100 && v < r000 + r010 && w < r000 + r001,    u < r010 + r110 && v >= r000 + r010 && w < r010 + r011,
+      u >= r010 + r110 && v >= r110 + r010 && w < r110 + r111,  u >= r000 + r100 && v < r110 + r010 && w < r100 + r101,
+      u < r001 + r101 && v < r001 + r011 && w >= r000 + r001,   u < r011 + r111 && v >= r001 + r011 && w >= r010 + r011,
+      u >= r011 + r111 && v >= r111 + r101 && w >= r110 + r111, u >= r001 + r101 && v < r111 + r101 && w >= r100 + r101,
   };
   const float values[8] = {r000, r010, r110, r100, r001, r011, r111, r101};
   const int first = Truncate((r111 + 0.999f) * 2.0f);

@@ -198,11 +198,11 @@ TEST_F(Noise, BasisFunctionsStayFiniteAndInTheirRanges) {
     const float spot = SpotCells(x, y, z);
     ASSERT_GE(spot, -1.0f);
     (spot == -1.0f ? emptySpace : spotsHit)++;
-    for (float v : {CrackCells(x, y, z), BlockCells(x, y, z), ManhattanCellValue(x, y, z),
-                    ManhattanCellPeaks(x, y, z), EuclidCellPits(x, y, z), NoisyPlates(x, y, z), Plates(x, y, z),
-                    SplitCubes(x, y, z), BeveledCells(x, y, z), CellMosaic(x, y, z), CellBlobs(x, y, z),
-                    CrystalCells(x, y, z), InverseDistanceNoise(x, y, z), NestedBlobs(x, y, z), NestedBoxes(x, y, z),
-                    PerturbedBumps(x, y, z), SphericalWaves(x, y, z, 0.3f, 0.7f)})
+    for (float v :
+         {CrackCells(x, y, z), BlockCells(x, y, z), ManhattanCellValue(x, y, z), ManhattanCellPeaks(x, y, z),
+          EuclidCellPits(x, y, z), NoisyPlates(x, y, z), Plates(x, y, z), SplitCubes(x, y, z), BeveledCells(x, y, z),
+          CellMosaic(x, y, z), CellBlobs(x, y, z), CrystalCells(x, y, z), InverseDistanceNoise(x, y, z),
+          NestedBlobs(x, y, z), NestedBoxes(x, y, z), PerturbedBumps(x, y, z), SphericalWaves(x, y, z, 0.3f, 0.7f)})
       ASSERT_TRUE(std::isfinite(v)) << x << " " << y << " " << z;
     for (float v : {NoisyPlates(x, y, z), Plates(x, y, z), CellBlobs(x, y, z), NestedBlobs(x, y, z),
                     NestedBoxes(x, y, z), PerturbedBumps(x, y, z), BlockCells(x, y, z), CrackCells(x, y, z)})
