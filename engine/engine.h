@@ -1,6 +1,7 @@
 // Engine: everything the library exports. Include this one header.
 #pragma once
 
+#include "engine/functions/noise.h"
 #include "engine/geometry/array.h"
 #include "engine/geometry/bounding_box.h"
 #include "engine/geometry/colours.h"
@@ -18,6 +19,7 @@
 #include "engine/platform/device_context.h"
 #include "engine/platform/memory.h"
 #include "engine/platform/messages.h"
+#include "engine/platform/quit_request.h"
 #include "engine/render/context.h"
 #include "engine/render/landscape.h"
 #include "engine/render/options.h"
