@@ -22,7 +22,7 @@ test: build
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=address,undefined -DORVELLE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) -LE install
 
 bench: build

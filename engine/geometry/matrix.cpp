@@ -32,16 +32,20 @@ bool Matrix::operator==(const Matrix& b) const {
 
 namespace {
 
-// Product of the 3x3 parts, in double precision, rounded to single precision.
-void MultiplyInto(float out[3][3], const float a[3][3], const float b[3][3]) {
+// Product of the 3x3 parts, in double precision, rounded to single precision. Entries are
+// read through the (byte-packed) records themselves, never through float pointers.
+void MultiplyInto(Matrix& out, const Matrix& a, const Matrix& b) {
   float result[3][3];
   for (int i = 0; i < 3; i++)
     for (int j = 0; j < 3; j++)
-      result[i][j] = static_cast<float>(static_cast<double>(a[i][0]) * b[0][j] +
-                                        static_cast<double>(a[i][1]) * b[1][j] +
-                                        static_cast<double>(a[i][2]) * b[2][j]);
-  std::memcpy(out, result, sizeof(result));
+      result[i][j] = static_cast<float>(static_cast<double>(a.m[i][0]) * b.m[0][j] +
+                                        static_cast<double>(a.m[i][1]) * b.m[1][j] +
+                                        static_cast<double>(a.m[i][2]) * b.m[2][j]);
+  for (int i = 0; i < 3; i++)
+    for (int j = 0; j < 3; j++)
+      out.m[i][j] = result[i][j];
 }
+
 
 struct Rows {
   double r[3][3];
@@ -97,13 +101,13 @@ bool AngleFromPair(double co, double si, bool clampCosine, double& angle) {
 }  // namespace
 
 Matrix& Matrix::operator*=(const Matrix& b) {
-  MultiplyInto(m, m, b.m);
+  MultiplyInto(*this, *this, b);
   return *this;
 }
 
 Matrix operator*(const Matrix& a, const Matrix& b) {
   Matrix result;
-  MultiplyInto(result.m, a.m, b.m);
+  MultiplyInto(result, a, b);
   return result;
 }
 
@@ -115,10 +119,10 @@ double Matrix::ColumnLength(int j) const {
 namespace {
 
 // The determinant of the 3x3 part, and whether it is too small against its terms to invert.
-double Determinant(const float m[3][3], bool& singular) {
-  const double a00 = m[0][0], a01 = m[0][1], a02 = m[0][2];
-  const double a10 = m[1][0], a11 = m[1][1], a12 = m[1][2];
-  const double a20 = m[2][0], a21 = m[2][1], a22 = m[2][2];
+double Determinant(const Matrix& matrix, bool& singular) {
+  const double a00 = matrix.m[0][0], a01 = matrix.m[0][1], a02 = matrix.m[0][2];
+  const double a10 = matrix.m[1][0], a11 = matrix.m[1][1], a12 = matrix.m[1][2];
+  const double a20 = matrix.m[2][0], a21 = matrix.m[2][1], a22 = matrix.m[2][2];
   const double terms[6] = {a00 * a11 * a22,  a01 * a12 * a20,  a02 * a10 * a21,
                            -a02 * a11 * a20, -a01 * a10 * a22, -a00 * a12 * a21};
   double pos = 0.0, neg = 0.0;
@@ -137,13 +141,13 @@ double Determinant(const float m[3][3], bool& singular) {
 
 bool Matrix::IsSingular() const {
   bool singular;
-  Determinant(m, singular);
+  Determinant(*this, singular);
   return singular;
 }
 
 void Matrix::Invert() {
   bool singular;
-  const double det = Determinant(m, singular);
+  const double det = Determinant(*this, singular);
   if (singular)
     return;
   const double a00 = m[0][0], a01 = m[0][1], a02 = m[0][2];
@@ -158,7 +162,9 @@ void Matrix::Invert() {
       {static_cast<float>((a10 * a21 - a11 * a20) * inv), static_cast<float>((a01 * a20 - a00 * a21) * inv),
        static_cast<float>((a00 * a11 - a01 * a10) * inv)},
   };
-  std::memcpy(m, r, sizeof(r));
+  for (int i = 0; i < 3; i++)
+    for (int j = 0; j < 3; j++)
+      m[i][j] = r[i][j];
   for (int i = 0; i < 3; i++) {
     angles[i] = 0.0f;
     slants[i] = 0.0f;

@@ -17,6 +17,12 @@ struct Matrix {
   Matrix(const Matrix& b);
 
   Matrix& operator=(const Matrix& b);
+  // Copies the nine entries of b, keeping this matrix's angles and slants.
+  void SetEntries(const Matrix& b) {
+    for (int i = 0; i < 3; i++)
+      for (int j = 0; j < 3; j++)
+        m[i][j] = b.m[i][j];
+  }
   // Compares the nine entries only; the angles are ignored.
   bool operator==(const Matrix& b) const;
   // Row i of m dotted with v, in double precision.

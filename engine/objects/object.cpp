@@ -150,7 +150,7 @@ void Obj::Rotate(float a, float b, float c, TDrawInfo* di, bool absolute) {
     Matrix rotation;
     BuildRotationMatrix(rotation, a, b, c);
     Matrix rotated = rotation * forward;
-    std::memcpy(forward.m, rotated.m, sizeof(forward.m));
+    forward.SetEntries(rotated);
     RefreshAngles();
   } else {
     VECTEUR angles, sizes;
@@ -167,7 +167,7 @@ void Obj::Rotate(float a, float b, float c, TDrawInfo* di, bool absolute) {
     slant.m[2][1] = static_cast<float>(sq);
     slant.m[2][2] = static_cast<float>(std::sqrt(std::fmax(0.0, 1.0 - sp * sp - sq * sq)));
     Matrix slanted = slant * forward;
-    std::memcpy(forward.m, slanted.m, sizeof(forward.m));
+    forward.SetEntries(slanted);
     forward.angles[0] = a;
     forward.angles[1] = b;
     forward.angles[2] = c;
@@ -203,7 +203,7 @@ void Obj::Slant(float p, float q, float r, TDrawInfo* di) {
   slant.m[1][2] = static_cast<float>(std::sin(qr));
   slant.m[2][2] = static_cast<float>(std::cos(pr) * std::cos(qr));
   Matrix slanted = slant * forward;
-  std::memcpy(forward.m, slanted.m, sizeof(forward.m));
+  forward.SetEntries(slanted);
   RefreshAngles();
   UpdateInverse();
 }
