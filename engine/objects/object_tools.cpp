@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/objects/aggregates.h"
 #include "engine/objects/primitives.h"
 
 namespace {
@@ -13,6 +14,14 @@ template <class T, class Assign>
 BasicObject* CopyPrimitive(BasicObject* src) {
   T* copy = new T(0);
   static_cast<Assign&>(*copy) = static_cast<Assign&>(*src);
+  return copy;
+}
+
+// An empty aggregate of class T assigned with TAggregate's deep copy.
+template <class T>
+BasicObject* CopyAggregate(BasicObject* src) {
+  T* copy = new T(nullptr);
+  static_cast<TAggregate&>(*copy) = static_cast<TAggregate&>(*src);
   return copy;
 }
 
@@ -43,6 +52,18 @@ void CopyObject(BasicObject** out, BasicObject* src) {
       break;
     case BasicObject::TypePyramid:
       copy = CopyPrimitive<TPyramide, Obj>(src);
+      break;
+    case BasicObject::TypeUnion:
+      copy = CopyAggregate<TCSGUnion>(src);
+      break;
+    case BasicObject::TypeIntersection:
+      copy = CopyAggregate<TCSGIntersection>(src);
+      break;
+    case BasicObject::TypeDifference:
+      copy = CopyAggregate<TCSGDifference>(src);
+      break;
+    case BasicObject::TypeGroup:
+      copy = CopyAggregate<Group>(src);
       break;
     default:
       return;
