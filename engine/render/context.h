@@ -1,8 +1,11 @@
-// The per-view record every drawing and render call receives.
+// The records every drawing and render call receives: the per-view TDrawInfo and the
+// per-render TGlobalInfo, and the projections of the orthographic views.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "engine/geometry/array.h"
 #include "engine/geometry/vectors.h"
 #include "engine/platform/device_context.h"
 
@@ -11,6 +14,9 @@ struct TDrawInfo;
 class TCamera;
 class TBoundingVolume;
 class ObjectsList;
+class BasicObject;
+class Texture;
+class TLight;
 
 // The projection of a view; any other value is treated as ViewCamera.
 enum EViewType : int32_t {
@@ -54,4 +60,68 @@ struct TDrawInfo {
   float PixelAngle = 0.0f;
 };
 
+// Ray functions that trace secondary and shadow rays (TGlobalInfo::RayMode).
+enum RayModes : int32_t {
+  RayModeScene = 0,            // ProcessARay
+  RayModeMaterialPreview = 1,  // ExtraireRay
+  RayModeObjectPreview = 2,    // ExtraireRayObject
+};
+
+// Depths for which a hit point is kept. Deeper rays share the last slot.
+constexpr int DepthHitPointCount = 64;
+
+// The per-render record: which ray function to use, the preview set-up, the lights.
+struct TGlobalInfo {
+  int32_t RayMode = RayModeScene;
+  int32_t PreviewShape = 0;              // material previews: test shape 0-7
+  BasicObject* PreviewObject = nullptr;  // shapes 6 and 7, and object previews
+  float PreviewSize = 1.0f;
+  float PreviewFloor = 0.0f;  // altitude of the preview's ground plane
+  uint8_t PreviewWorldScale = 0;
+  Texture* PreviewMaterial = nullptr;
+  TPaysage* RenderLandscape = nullptr;         // the landscape the material code reads
+  TArray<TLight*>* Lights = nullptr;           // the render's light copies; null in object-list previews
+  TLight* SunLight = nullptr;                  // the first directional light, or null
+  VECTEUR DepthHitPoints[DepthHitPointCount];  // last hit point of the ray at each depth
+
+  // The hit-point slot of a ray depth; negative depths use slot 0 and depths past the
+  // array share the last slot, so no depth ever reaches outside the array.
+  VECTEUR& DepthHitPoint(int depth) {
+    return DepthHitPoints[depth < 0 ? 0 : (depth >= DepthHitPointCount ? DepthHitPointCount - 1 : depth)];
+  }
+};
+
 #pragma pack(pop)
+
+static_assert(sizeof(EViewType) == 4);
+static_assert(offsetof(TDrawInfo, DeviceContext) == 8);
+static_assert(offsetof(TDrawInfo, Rendering) == 24);
+static_assert(offsetof(TDrawInfo, ViewType) == 25);
+static_assert(offsetof(TDrawInfo, CentreY) == 41);
+static_assert(offsetof(TDrawInfo, Project) == 45);
+static_assert(offsetof(TDrawInfo, CameraPosition) == 57);
+static_assert(offsetof(TDrawInfo, LevelFlag) == 105);
+static_assert(offsetof(TDrawInfo, LensAxisU) == 122);
+static_assert(offsetof(TDrawInfo, Camera) == 170);
+static_assert(offsetof(TDrawInfo, SunTint) == 194);
+static_assert(offsetof(TDrawInfo, BoundingVolume) == 218);
+static_assert(offsetof(TDrawInfo, PixelAngle) == 234);
+static_assert(sizeof(TDrawInfo) == 238);
+static_assert(offsetof(TGlobalInfo, PreviewObject) == 8);
+static_assert(offsetof(TGlobalInfo, PreviewWorldScale) == 24);
+static_assert(offsetof(TGlobalInfo, PreviewMaterial) == 25);
+static_assert(offsetof(TGlobalInfo, Lights) == 41);
+static_assert(offsetof(TGlobalInfo, DepthHitPoints) == 57);
+static_assert(sizeof(TGlobalInfo) == 57 + 24 * DepthHitPointCount);
+
+// Orthographic projections of a world point to the screen of a view:
+// top:   sx = Scale·x + CentreX, sy = CentreY - Scale·y
+// front: sx = Scale·x + CentreX, sy = CentreY - Scale·z
+// side:  sx = Scale·y + CentreX, sy = CentreY - Scale·z
+void ProjectTop(TDrawInfo* di, float& sx, float& sy, VECTEUR p);
+void ProjectFront(TDrawInfo* di, float& sx, float& sy, VECTEUR p);
+void ProjectSide(TDrawInfo* di, float& sx, float& sy, VECTEUR p);
+
+// The projection of a view type: one of the three above, or `cameraProjection` (the
+// perspective of the active camera) for ViewCamera and for any unknown value.
+ProjectionFunction ChooseProjection(EViewType viewType, ProjectionFunction cameraProjection);
