@@ -24,5 +24,6 @@
 #include "engine/platform/messages.h"
 #include "engine/platform/quit_request.h"
 #include "engine/render/context.h"
+#include "engine/render/environment.h"
 #include "engine/render/landscape.h"
 #include "engine/render/options.h"
