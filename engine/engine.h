@@ -27,3 +27,4 @@
 #include "engine/render/environment.h"
 #include "engine/render/landscape.h"
 #include "engine/render/options.h"
+#include "engine/render/paths.h"
