@@ -30,13 +30,16 @@ double AngleDifference(double a, double b) {
   return d;
 }
 
+// Entries of the byte-packed records are compared as copies (unary +): gtest's equality
+// checks take references, which must not point at unaligned floats.
+
 TEST(Matrix, DefaultIsTheIdentityWithZeroAngles) {
   Matrix m;
   for (int i = 0; i < 3; i++) {
     for (int j = 0; j < 3; j++)
-      EXPECT_EQ(m.m[i][j], i == j ? 1.0f : 0.0f);
-    EXPECT_EQ(m.angles[i], 0.0f);
-    EXPECT_EQ(m.slants[i], 0.0f);
+      EXPECT_EQ(+m.m[i][j], i == j ? 1.0f : 0.0f);
+    EXPECT_EQ(+m.angles[i], 0.0f);
+    EXPECT_EQ(+m.slants[i], 0.0f);
   }
 }
 
@@ -55,7 +58,7 @@ TEST(Matrix, ProductsComposeLeftToRightAndKeepOrDropAngles) {
   b = Diagonal(2, 3, 4);
   a.angles[0] = 7.0f;
   Matrix ab = a * b;
-  EXPECT_EQ(ab.angles[0], 0.0f);
+  EXPECT_EQ(+ab.angles[0], 0.0f);
   // (a * b) v == a (b v)
   VECTEUR v(1, 2, 3);
   VECTEUR direct = ab * v;
@@ -66,7 +69,7 @@ TEST(Matrix, ProductsComposeLeftToRightAndKeepOrDropAngles) {
   Matrix c = a;
   c *= b;
   EXPECT_TRUE(c == ab);
-  EXPECT_EQ(c.angles[0], 7.0f);
+  EXPECT_EQ(+c.angles[0], 7.0f);
 }
 
 TEST(Matrix, InvertsDiagonalsAndClearsAngles) {
@@ -75,8 +78,8 @@ TEST(Matrix, InvertsDiagonalsAndClearsAngles) {
   m.slants[1] = 3.0f;
   m.Invert();
   ExpectMatrixNear(m, Diagonal(0.5f, 0.25f, 0.125f), 0);
-  EXPECT_EQ(m.angles[0], 0.0f);
-  EXPECT_EQ(m.slants[1], 0.0f);
+  EXPECT_EQ(+m.angles[0], 0.0f);
+  EXPECT_EQ(+m.slants[1], 0.0f);
 }
 
 TEST(Matrix, InverseTimesMatrixIsTheIdentity) {
@@ -95,7 +98,7 @@ TEST(Matrix, SingularMatricesAreLeftUnchanged) {
   Matrix before = zeroRow;
   zeroRow.Invert();
   EXPECT_TRUE(zeroRow == before);
-  EXPECT_EQ(zeroRow.angles[2], 45.0f);
+  EXPECT_EQ(+zeroRow.angles[2], 45.0f);
   EXPECT_TRUE(zeroRow.IsSingular());
 
   // A determinant negligible against its terms counts as singular too.
@@ -139,8 +142,8 @@ TEST(Matrix, RotationWritesOnlyTheEntries) {
   m.angles[0] = 12.0f;
   m.slants[2] = 3.0f;
   BuildRotationMatrix(m, 10, 20, 30);
-  EXPECT_EQ(m.angles[0], 12.0f);
-  EXPECT_EQ(m.slants[2], 3.0f);
+  EXPECT_EQ(+m.angles[0], 12.0f);
+  EXPECT_EQ(+m.slants[2], 3.0f);
 }
 
 TEST(Matrix, TransformMatrixScalesSlantsAndRotates) {
@@ -153,12 +156,12 @@ TEST(Matrix, TransformMatrixScalesSlantsAndRotates) {
   EXPECT_NEAR(m.m[1][1], 2 * std::sqrt(3) / 2, 1e-6);  // sy * cos r
 
   BuildTransformMatrix(m, 1, 1, 1, 10, 20, 30, 1, 2, 3);
-  EXPECT_EQ(m.angles[0], 10.0f);
-  EXPECT_EQ(m.angles[1], 20.0f);
-  EXPECT_EQ(m.angles[2], 30.0f);
-  EXPECT_EQ(m.slants[0], 1.0f);
-  EXPECT_EQ(m.slants[1], 2.0f);
-  EXPECT_EQ(m.slants[2], 3.0f);
+  EXPECT_EQ(+m.angles[0], 10.0f);
+  EXPECT_EQ(+m.angles[1], 20.0f);
+  EXPECT_EQ(+m.angles[2], 30.0f);
+  EXPECT_EQ(+m.slants[0], 1.0f);
+  EXPECT_EQ(+m.slants[1], 2.0f);
+  EXPECT_EQ(+m.slants[2], 3.0f);
 
   // Without slants, the rotation applied to the scaled axes.
   Matrix rotation, scaled;

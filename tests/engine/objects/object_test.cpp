@@ -170,10 +170,10 @@ TEST(ObjectTransforms, AbsoluteRotationIsIdempotentAndKeepsSize) {
   for (int i = 0; i < 3; i++)
     for (int j = 0; j < 3; j++)
       EXPECT_NEAR(c.forward.m[i][j], first.m[i][j], 1e-6);
-  EXPECT_EQ(c.forward.angles[0], 10.0f);
-  EXPECT_EQ(c.forward.angles[1], 20.0f);
-  EXPECT_EQ(c.forward.angles[2], 30.0f);
-  EXPECT_EQ(c.forward.slants[0], 0.0f);
+  EXPECT_EQ(+c.forward.angles[0], 10.0f);
+  EXPECT_EQ(+c.forward.angles[1], 20.0f);
+  EXPECT_EQ(+c.forward.angles[2], 30.0f);
+  EXPECT_EQ(+c.forward.slants[0], 0.0f);
   EXPECT_NEAR(c.forward.ColumnLength(0), 2.0, 1e-5);
   EXPECT_NEAR(c.forward.ColumnLength(2), 3.0, 1e-5);
   VECTEUR angles, sizes;
@@ -190,7 +190,7 @@ TEST(ObjectTransforms, SlantKeepsTheSizeAndLeansTheAxes) {
   // The first row picks up sin r of the second axis: x' = x + sin(30) y (times the scale).
   EXPECT_NEAR(c.forward.m[0][1], 2 * 0.5, 1e-5);
   EXPECT_NEAR(c.forward.m[1][1], 2 * std::cos(30 * DegreesToRadians), 1e-5);
-  EXPECT_GT(c.forward.slants[2], 0.0f);
+  EXPECT_GT(+c.forward.slants[2], 0.0f);
   // inverse stays the inverse of forward.
   Matrix product = c.forward * c.inverse;
   for (int i = 0; i < 3; i++)
@@ -236,7 +236,7 @@ TEST(ObjectTransforms, PlanarObjectsKeepUnitAxesButScaledInverse) {
   EXPECT_NEAR(plane.normal.y, -1.0, 1e-6);
   plane.Rotate(0, 0, 0, nullptr, true);
   EXPECT_NEAR(plane.normal.z, 1.0, 1e-6);
-  EXPECT_EQ(plane.forward.slants[0], 0.0f);
+  EXPECT_EQ(+plane.forward.slants[0], 0.0f);
 }
 
 TEST(ObjectTools, RotateAroundAPivotMovesAndTurns) {
