@@ -1,6 +1,7 @@
 // Engine: everything the library exports. Include this one header.
 #pragma once
 
+#include "engine/functions/fonction3d.h"
 #include "engine/functions/noise.h"
 #include "engine/geometry/array.h"
 #include "engine/geometry/bounding_box.h"

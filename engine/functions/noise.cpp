@@ -175,10 +175,4 @@ float FastRandomFloat() {
 
 float GetFromFractalPatch(int i, int j) { return FractalPatch[i & 63][j & 63]; }
 
-int E(float x) {
-  int i = Truncate(x);
-  // Negative and not integral: one less (INT_MIN stands for every value below the range).
-  if (x < static_cast<float>(i) && i != INT32_MIN)
-    i--;
-  return i;
-}
+int E(float x) { return FloorToInt(x); }

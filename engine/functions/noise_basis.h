@@ -33,6 +33,18 @@ inline int Truncate(float x) {
 #endif
 }
 
+// Floor as an integer (E): truncation, minus one for negative non-integral values;
+// INT_MIN stands for every value below the int range.
+inline int FloorToInt(float x) {
+  int i = Truncate(x);
+  if (x < static_cast<float>(i) && i != INT32_MIN)
+    i--;
+  return i;
+}
+
+// Fractional part t - E(t), in [0, 1).
+inline float Fraction(float t) { return t - static_cast<float>(FloorToInt(t)); }
+
 // Cell index plus a small offset, wrapping instead of overflowing; the hash keeps only
 // the low 12 bits anyway.
 inline int CellPlus(int i, int d) { return static_cast<int>(static_cast<unsigned>(i) + static_cast<unsigned>(d)); }

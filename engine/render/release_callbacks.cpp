@@ -1,5 +1,6 @@
 #include "engine/render/release_callbacks.h"
 
+#include "engine/functions/fonction3d.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/object.h"
 
@@ -47,4 +48,6 @@ void ReleaseMaterial(Texture* material) {
 void ReleaseFunction(Fonction3D* function) {
   if (functionCallback)
     functionCallback(function);
+  else
+    delete function;
 }
