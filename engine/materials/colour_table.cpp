@@ -52,8 +52,8 @@ CLR Lookup(int position, const TableDeCouleurs& table) {
 
 }  // namespace
 
-void ExtraireCouleur(int position, TableDeCouleurs* table, CLR& colour) { colour = Lookup(position, *table); }
+void ExtraireCouleur(int position, const TableDeCouleurs* table, CLR& colour) { colour = Lookup(position, *table); }
 
-void ExtraireCouleur(int position, TableDeCouleurs* table, CLRINT& colour) {
+void ExtraireCouleur(int position, const TableDeCouleurs* table, CLRINT& colour) {
   colour = CLRINT(Lookup(position, *table));
 }

@@ -28,6 +28,6 @@ class TableDeCouleurs : public KeyArray<VALCLR> {
 // Colour of `table` at `position`: the first key's colour at or before the first key,
 // the last key's colour beyond the last key (an empty table gives black), otherwise the
 // channels interpolated between the two keys around the position, truncated toward zero.
-void ExtraireCouleur(int position, TableDeCouleurs* table, CLR& colour);
+void ExtraireCouleur(int position, const TableDeCouleurs* table, CLR& colour);
 // The same colour with its channels widened to 16 bits.
-void ExtraireCouleur(int position, TableDeCouleurs* table, CLRINT& colour);
+void ExtraireCouleur(int position, const TableDeCouleurs* table, CLRINT& colour);

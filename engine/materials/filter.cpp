@@ -72,7 +72,7 @@ float SmoothValue(float position, float q, const FILTRE* keys, int count) {
 
 }  // namespace
 
-float ExtraireFiltre(float position, FiltreNumerique* filter) {
+float ExtraireFiltre(float position, const FiltreNumerique* filter) {
   int count = filter->Keys.Count();
   if (count == 0)
     return 0.0f;

@@ -107,4 +107,4 @@ static_assert(sizeof(FILTRE) == 45);
 // Value of `filter` at `position` (0..10000), normally in [0, 1]. Linear mode does not
 // clamp; smooth mode clamps to [0, 1]. Beyond the last key the last key's value is given
 // (the linear value, or the end value D of the last smooth segment); an empty filter gives 0.
-float ExtraireFiltre(float position, FiltreNumerique* filter);
+float ExtraireFiltre(float position, const FiltreNumerique* filter);

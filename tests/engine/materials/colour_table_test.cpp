@@ -4,7 +4,7 @@
 
 namespace {
 
-CLR At(TableDeCouleurs& table, int position) {
+CLR At(const TableDeCouleurs& table, int position) {
   CLR c;
   ExtraireCouleur(position, &table, c);
   return c;
@@ -24,7 +24,7 @@ TableDeCouleurs FourKeyTable() {
 TEST(ColourTable, DefaultHoldsOneBlackKeyAndGivesBlackEverywhere) {
   TableDeCouleurs t;
   ASSERT_EQ(t.Count(), 1);
-  EXPECT_EQ(t[0].pos, 10000);
+  EXPECT_EQ(int(t[0].pos), 10000);
   for (int p : {-100, 0, 1, 5000, 9999, 10000, 12000})
     EXPECT_EQ(At(t, p), CLR(0, 0, 0)) << p;
 }
@@ -120,11 +120,11 @@ TEST(ColourTable, TablesGrowAndEditInsideAPackedRecord) {
   for (int i = 0; i < 20; i++)
     h.table.AddAt(VALCLR(static_cast<int16_t>(i), CLR(1, 1, 1)), 0);
   EXPECT_EQ(h.table.Count(), 21);
-  EXPECT_EQ(h.table[0].pos, 19);
-  EXPECT_EQ(h.table.Last().pos, 10000);
+  EXPECT_EQ(int(h.table[0].pos), 19);
+  EXPECT_EQ(int(h.table.Last().pos), 10000);
   EXPECT_TRUE(h.table.Detach(0));
   EXPECT_FALSE(h.table.Detach(20));
-  EXPECT_EQ(h.table[0].pos, 18);
+  EXPECT_EQ(int(h.table[0].pos), 18);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST(Filter, DefaultIsABypassedIdentityRamp) {
   ASSERT_EQ(f.Keys.Count(), 1);
   const FILTRE& k = f.Keys[0];
   EXPECT_EQ(k.Linear, FLTR(10000, 10000));
-  EXPECT_EQ(k.Editable.Status, -1);
+  EXPECT_EQ(int(k.Editable.Status), -1);
   EXPECT_EQ(k.FloatKey, FLTRFLT(0, 0.0f));
   EXPECT_EQ(k.SmoothSegment, FLTRLISSE(10000, 0, 0, 1, 0));
   EXPECT_FLOAT_EQ(ExtraireFiltre(5000, &f), 0.5f);
@@ -57,6 +57,8 @@ TEST(Filter, LinearModeAtEveryKeyAndBetweenKeys) {
   EXPECT_FLOAT_EQ(ExtraireFiltre(10000, &f), 0.2f);
   EXPECT_FLOAT_EQ(ExtraireFiltre(2000, &f), 0.4f);
   EXPECT_FLOAT_EQ(ExtraireFiltre(7000, &f), 0.5f);
+  const FiltreNumerique& readOnly = f;
+  EXPECT_FLOAT_EQ(ExtraireFiltre(3000, &readOnly), 0.6f);
   // The fraction of the position counts, but trunc(position) picks the segment: just past
   // a key the segment below it is extended.
   EXPECT_NEAR(ExtraireFiltre(2000.5f, &f), 0.4001f, 1e-6);

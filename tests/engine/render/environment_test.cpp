@@ -39,8 +39,8 @@ void ExpectQuality(const QualitySettings& q, std::initializer_list<int> switches
     EXPECT_EQ(bytes[i], s) << "switch " << i;
     i++;
   }
-  EXPECT_EQ(q.SoftShadowSamples, samples);
-  EXPECT_EQ(q.SoftShadowTolerance, tolerance);
+  EXPECT_EQ(int32_t(q.SoftShadowSamples), samples);
+  EXPECT_EQ(float(q.SoftShadowTolerance), tolerance);
 }
 
 TEST(Environment, EveryPresetHasItsSwitchesSamplesAndTolerance) {
@@ -53,7 +53,7 @@ TEST(Environment, EveryPresetHasItsSwitchesSamplesAndTolerance) {
   ExpectQuality(e.Quality, {1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 3, 60.0f);
   e.SetRenderSetting(SettingBest);
   ExpectQuality(e.Quality, {1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 16, 40.0f);
-  EXPECT_EQ(e.RenderSetting, SettingBest);
+  EXPECT_EQ(int32_t(e.RenderSetting), SettingBest);
   // The named switches are the bytes of the table.
   EXPECT_EQ(e.Quality.MultiSample, 1);
   EXPECT_EQ(e.Quality.Materials, 1);
@@ -66,7 +66,7 @@ TEST(Environment, CustomSettingRestoresTheUsersOwnQuality) {
   TEnvironment e;
   e.SetRenderSetting(SettingCustom);
   ExpectQuality(e.Quality, {1, 1, 0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 1, 1}, 3, 60.0f);
-  EXPECT_EQ(e.RenderSetting, SettingCustom);
+  EXPECT_EQ(int32_t(e.RenderSetting), SettingCustom);
   e.CustomQuality.SoftShadowSamples = 9;
   e.CustomQuality.Shadows = 0;
   e.SetRenderSetting(SettingBest);
@@ -79,7 +79,7 @@ TEST(Environment, AnUnknownSettingGivesTheNormalPresetAndIsStored) {
   e.SetRenderSetting(SettingBest);
   e.SetRenderSetting(static_cast<TWhichRenderSetting>(7));
   EXPECT_TRUE(e.Quality == QualityPreset(SettingNormal));
-  EXPECT_EQ(e.RenderSetting, 7);
+  EXPECT_EQ(int32_t(e.RenderSetting), 7);
   e.SetRenderSetting(static_cast<TWhichRenderSetting>(-1));
   EXPECT_TRUE(e.Quality == QualityPreset(SettingNormal));
 }
@@ -124,7 +124,7 @@ TEST(Environment, RandomSeedComesFromTheReducedGenerator) {
   int expected = rand() % 32768;
   srand(1234);
   TEnvironment e;
-  EXPECT_EQ(e.RandomSeed, expected);
+  EXPECT_EQ(int16_t(e.RandomSeed), expected);
 }
 
 TEST(Environment, WriteThenReadThroughAFileRestoresAll188Bytes) {
@@ -194,7 +194,7 @@ TEST(Environment, ConnectHandsOutTheOneEnvironmentAndInstallsTheCallbacks) {
   EXPECT_EQ(first, second);
   EXPECT_EQ(first, GetEnvironment());
   first->PictureWidth = 321;
-  EXPECT_EQ(GetEnvironment()->PictureWidth, 321);
+  EXPECT_EQ(int32_t(GetEnvironment()->PictureWidth), 321);
   first->PictureWidth = 128;
 
   releasedObjects = 0;

@@ -14,8 +14,8 @@ TableDeCouleurs TwoKeys(CLR low, CLR high) {
 
 TEST(Options, DefaultsHoldExactlyTheTwoKeysOfEachTable) {
   Options o;
-  EXPECT_EQ(o.Setting, 1);
-  EXPECT_EQ(o.Background, 3);
+  EXPECT_EQ(int(o.Setting), 1);
+  EXPECT_EQ(int(o.Background), 3);
   EXPECT_TRUE(o.BackgroundColours == TwoKeys(CLR(255, 191, 149), CLR(255, 255, 255)));
   EXPECT_TRUE(o.ValueColours == TwoKeys(CLR(0, 0, 0), CLR(255, 255, 255)));
   // The background runs from light blue (red channel lowest) to white.
@@ -31,8 +31,8 @@ TEST(Options, AssignmentCopiesIntegersAndTables) {
   a.ValueColours.Add(VALCLR(10000, CLR(1, 2, 3)));
   Options b;
   b = a;
-  EXPECT_EQ(b.Setting, 7);
-  EXPECT_EQ(b.Background, 0);
+  EXPECT_EQ(int(b.Setting), 7);
+  EXPECT_EQ(int(b.Background), 0);
   EXPECT_TRUE(b.ValueColours == a.ValueColours);
   EXPECT_TRUE(b.BackgroundColours == a.BackgroundColours);
 }
@@ -42,7 +42,7 @@ TEST(Options, ProcessDefaultsStartAsFreshOptionsAndCanBeReplaced) {
   functions.Setting = 99;
   GetDefaultOptions(functions, materials);
   Options fresh;
-  EXPECT_EQ(functions.Setting, fresh.Setting);
+  EXPECT_EQ(int(functions.Setting), int(fresh.Setting));
   EXPECT_TRUE(functions.BackgroundColours == fresh.BackgroundColours);
   EXPECT_TRUE(materials.ValueColours == fresh.ValueColours);
 
@@ -53,8 +53,8 @@ TEST(Options, ProcessDefaultsStartAsFreshOptionsAndCanBeReplaced) {
   SetDefaultOptions(newFunctions, newMaterials);
   Options gotFunctions, gotMaterials;
   GetDefaultOptions(gotFunctions, gotMaterials);
-  EXPECT_EQ(gotFunctions.Background, 1);
-  EXPECT_EQ(gotMaterials.Background, 2);
+  EXPECT_EQ(int(gotFunctions.Background), 1);
+  EXPECT_EQ(int(gotMaterials.Background), 2);
   EXPECT_EQ(gotMaterials.ValueColours.Count(), 1);
 
   SetDefaultOptions(fresh, fresh);  // leave the process defaults as they started
