@@ -32,32 +32,32 @@ typedef void (*ProjectionFunction)(TDrawInfo* di, float& sx, float& sy, VECTEUR 
 
 struct TDrawInfo {
   TPaysage* Landscape = nullptr;
-  HDC DeviceContext = nullptr;
-  float GroundLevel = -100000.0f;
-  float Zoom = 1.0f;
-  uint8_t Rendering = 0;  // 1 while ray tracing, 0 in wireframe views
+  HDC DeviceContext = nullptr;     // where wireframes are drawn; null while rendering
+  float GroundLevel = -100000.0f;  // altitude of the horizontal infinite plane, -100000 for none
+  float Zoom = 1.0f;               // multiplies the camera's focal length
+  uint8_t Rendering = 0;           // 1 while ray tracing, 0 in wireframe views
   EViewType ViewType = ViewCamera;
-  int32_t Detail = 0;
-  float Scale = 1.0f;
-  int32_t CentreX = 0, CentreY = 0;
-  ProjectionFunction Project = nullptr;
+  int32_t Detail = 0;                    // wireframe level of detail; 0 when rendering
+  float Scale = 1.0f;                    // pixels per world unit of the orthographic views
+  int32_t CentreX = 0, CentreY = 0;      // screen position of the view's origin
+  ProjectionFunction Project = nullptr;  // chosen by ViewType
   float FocalLength = 0.0f;
   VECTEUR CameraPosition;
   VECTEUR CameraDirection;
-  uint8_t LevelFlag = 0;
+  uint8_t LevelFlag = 0;  // the camera levels the horizon
   float CosLevel = 1.0f, SinLevel = 0.0f;
-  float Aperture = 0.0f;
+  float Aperture = 0.0f;  // lens aperture for depth of field; 0 = pinhole
   float FocusDistance = 0.0f;
-  VECTEUR LensAxisU, LensAxisV;
+  VECTEUR LensAxisU, LensAxisV;  // span the lens disc
   TCamera* Camera = nullptr;
-  float HorizonRightX = 1.0f, HorizonRightY = 0.0f;
+  float HorizonRightX = 1.0f, HorizonRightY = 0.0f;  // horizontal unit vector across the view
   float SinPitch = 0.0f;
   float CosPitch = 1.0f;
-  VECFLOAT SunTint;
+  VECFLOAT SunTint;  // read by the sky
   VECFLOAT SkyTint;
-  TBoundingVolume* BoundingVolume = nullptr;
-  ObjectsList* ContainersOfCamera = nullptr;
-  float PixelAngle = 0.0f;
+  TBoundingVolume* BoundingVolume = nullptr;  // root of the render's hierarchy, owned by the render
+  ObjectsList* ContainersOfCamera = nullptr;  // objects whose inside holds the camera
+  float PixelAngle = 0.0f;                    // size of one pixel at distance 1
 };
 
 // Ray functions that trace secondary and shadow rays (TGlobalInfo::RayMode).

@@ -24,19 +24,6 @@ TEST(Options, DefaultsHoldExactlyTheTwoKeysOfEachTable) {
   EXPECT_EQ(sky, CLRINT(149, 191, 255));
 }
 
-TEST(Options, AssignmentCopiesIntegersAndTables) {
-  Options a;
-  a.Setting = 7;
-  a.Background = 0;
-  a.ValueColours.Add(VALCLR(10000, CLR(1, 2, 3)));
-  Options b;
-  b = a;
-  EXPECT_EQ(int(b.Setting), 7);
-  EXPECT_EQ(int(b.Background), 0);
-  EXPECT_TRUE(b.ValueColours == a.ValueColours);
-  EXPECT_TRUE(b.BackgroundColours == a.BackgroundColours);
-}
-
 TEST(Options, ProcessDefaultsStartAsFreshOptionsAndCanBeReplaced) {
   Options functions, materials;
   functions.Setting = 99;
