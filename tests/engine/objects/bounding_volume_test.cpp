@@ -13,27 +13,21 @@ namespace {
 
 constexpr unsigned Append = static_cast<unsigned>(-1);
 
-// Builds the volume tree the way render preparation does: a group with at least two
-// children (infinite planes aside) becomes a volume over its expanded children, a
-// smaller group dissolves into its parent, infinite planes are lifted to the root.
+// The volume tree as render preparation builds it: a group with at least two children
+// (infinite planes aside) becomes a volume over its expanded children, a smaller group
+// dissolves into its parent, infinite planes go to the root.
 void Expand(ObjectsList* source, ObjectsList& out, ObjectsList& planes) {
   for (BasicObject* object : *source) {
-    if (object->type == BasicObject::TypeInfinitePlane) {
-      planes.Add(object);
-    } else if (object->type != BasicObject::TypeGroup) {
-      out.Add(object);
-    } else {
-      ObjectsList bounded(1, 0, 1);
-      for (BasicObject* child : *static_cast<Group*>(object)->GetPointerToList())
-        (child->type == BasicObject::TypeInfinitePlane ? planes : bounded).Add(child);
-      if (bounded.Count() < 2) {
-        Expand(&bounded, out, planes);
-      } else {
-        ObjectsList inner(1, 0, 1);
-        Expand(&bounded, inner, planes);
-        out.Add(new TBoundingVolume(&inner));
-      }
+    if (object->type != BasicObject::TypeGroup) {
+      (object->type == BasicObject::TypeInfinitePlane ? planes : out).Add(object);
+      continue;
     }
+    ObjectsList bounded(1, 0, 1), inner(1, 0, 1);
+    for (BasicObject* child : *static_cast<Group*>(object)->GetPointerToList())
+      (child->type == BasicObject::TypeInfinitePlane ? planes : bounded).Add(child);
+    Expand(&bounded, bounded.Count() < 2 ? out : inner, planes);
+    if (bounded.Count() >= 2)
+      out.Add(new TBoundingVolume(&inner));
   }
 }
 
@@ -48,42 +42,29 @@ TBoundingVolume* BuildHierarchy(ObjectsList* scene) {
 }
 
 void CollectLeaves(BasicObject* object, std::vector<BasicObject*>& leaves) {
-  if (object->type == BasicObject::TypeGroup) {
+  if (object->type != BasicObject::TypeGroup)
+    leaves.push_back(object);
+  else
     for (BasicObject* child : *static_cast<Group*>(object)->GetPointerToList())
       CollectLeaves(child, leaves);
-  } else {
-    leaves.push_back(object);
-  }
 }
 
 BasicObject* RandomScenePart(std::mt19937& rng, const VECTEUR& around, double spread, int depth) {
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
   const VECTEUR at = around + VECTEUR(unit(rng), unit(rng), unit(rng)) * spread;
   if (depth == 0 || rng() % 4 == 0) {
-    Obj* leaf;
-    switch (rng() % 4) {
-      case 0:
-        leaf = new TCube(0);
-        break;
-      case 1:
-        leaf = new TCone(0);
-        break;
-      default:
-        leaf = new Sph(0);
-    }
+    Obj* leaf = rng() % 3 == 0 ? static_cast<Obj*>(new TCone(0)) : static_cast<Obj*>(new Sph(0));
     const float s = static_cast<float>(0.3 + 0.1 * spread * (unit(rng) + 1.0));
     leaf->Scale(s, s * 1.5f, s, nullptr, false);
     leaf->Rotate(static_cast<float>(unit(rng) * 180), static_cast<float>(unit(rng) * 90), 0, nullptr, false);
     leaf->MoveTo(static_cast<float>(at.x), static_cast<float>(at.y), static_cast<float>(at.z), nullptr);
-    if (rng() % 5 == 0) {  // now and then a constructive solid stands as one leaf
-      ObjectsList pair = ListOf({leaf, MakeSphere(at.x + s, at.y, at.z, s)});
-      return new TCSGDifference(&pair);
-    }
-    return leaf;
+    if (rng() % 5)
+      return leaf;
+    ObjectsList pair = ListOf({leaf, MakeSphere(at.x + s, at.y, at.z, s)});  // a solid as one leaf
+    return new TCSGDifference(&pair);
   }
   Group* group = new Group(nullptr);
-  const int n = 1 + static_cast<int>(rng() % 6);
-  for (int i = 0; i < n; i++)
+  for (int i = 1 + static_cast<int>(rng() % 6); i > 0; i--)
     group->Add(RandomScenePart(rng, at, spread * 0.4, depth - 1), Append);
   return group;
 }
@@ -104,9 +85,8 @@ TEST(BoundingVolume, HierarchyFindsTheSameNearestHitAsBruteForce) {
     for (BasicObject* object : scene)
       CollectLeaves(object, leaves);
     TBoundingVolume* root = BuildHierarchy(&scene);
-
     for (int r = 0; r < 400; r++) {
-      // Rays from outside and from within the scene, most of them aimed near a leaf.
+      // From outside and from within the scene, most of them aimed near a leaf.
       const VECTEUR origin = VECTEUR(unit(rng), unit(rng), unit(rng)) * (r % 2 ? 60.0 : 15.0);
       VECTEUR direction(unit(rng), unit(rng), unit(rng) - 0.3);
       if (r % 3)
@@ -138,29 +118,26 @@ TEST(BoundingVolume, HierarchyFindsTheSameNearestHitAsBruteForce) {
 std::vector<BasicObject*> visits;
 class SpySphere : public Sph {
  public:
-  SpySphere(double x, double y, double z, float r) : Sph(0) {
-    Scale(r, r, r, nullptr, false);
-    MoveTo(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), nullptr);
-  }
+  SpySphere(float x, float y, float z) : Sph(0) { MoveTo(x, y, z, nullptr); }
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override {
     visits.push_back(this);
     return Sph::FindNearestIntersection(ray, di, t, point, normal);
   }
 };
 
-// A root over the given volumes, ready to search.
+// A searchable root over volumes of two spheres each (listed in pairs).
 struct Tree {
-  explicit Tree(std::initializer_list<BasicObject*> parts) {
-    for (BasicObject* part : parts)
-      if (part->type != BasicObject::TypeBoundingVolume)
-        owned.push_back(part);
-    ObjectsList list = ListOf(parts);
-    root = new TBoundingVolume(&list);
-    root->SeparateUnboundeds();
+  explicit Tree(std::vector<BasicObject*> pairs) : leaves(pairs) {
+    ObjectsList volumes(1, 0, 1);
+    for (size_t i = 0; i + 1 < pairs.size(); i += 2) {
+      ObjectsList two = ListOf({pairs[i], pairs[i + 1]});
+      volumes.Add(new TBoundingVolume(&two));
+    }
+    root = new TBoundingVolume(&volumes);
   }
   ~Tree() {
     delete root;
-    for (BasicObject* o : owned)
+    for (BasicObject* o : leaves)
       delete o;
   }
   BasicObject* Search(Ray ray, double& t) {
@@ -171,58 +148,37 @@ struct Tree {
     root->FindNearestBoundedIntersection(&ray, &di, t, point, normal, hit);
     return hit;
   }
+  std::vector<BasicObject*> leaves;
   TBoundingVolume* root;
-  std::vector<BasicObject*> owned;
 };
 
-TBoundingVolume* VolumeOver(std::initializer_list<BasicObject*> parts, std::vector<BasicObject*>& owned) {
-  for (BasicObject* part : parts)
-    owned.push_back(part);
-  ObjectsList list = ListOf(parts);
-  return new TBoundingVolume(&list);
-}
-
 TEST(BoundingVolume, VisitsBoxesNearestFirstAndStopsBeyondTheHit) {
-  std::vector<BasicObject*> owned;
-  // Along +x from the origin: the box of `later` is entered at 5, that of `sooner` at 3.
-  SpySphere* target = new SpySphere(4.5, 0, 0, 0.5f);  // hit at 4
-  SpySphere* widener = new SpySphere(3.5, 5, 0, 0.5f);  // stretches the box back to x = 3
-  SpySphere* beyond = new SpySphere(6, 0, 0, 1.0f);
-  TBoundingVolume* later = VolumeOver({beyond, new SpySphere(6, 3, 0, 1.0f)}, owned);
-  TBoundingVolume* sooner = VolumeOver({target, widener}, owned);
-  Tree tree({later, sooner});
-  tree.owned = owned;
+  // Along +x from the origin the box of the first pair is entered at 5, the second's at 3.
+  SpySphere *beyond = new SpySphere(6, 0, 0), *target = new SpySphere(4.5f, 0, 0), *widener = new SpySphere(3.5f, 5, 0);
+  target->Scale(0.5f, 0.5f, 0.5f, nullptr, false);  // hit at 4
+  widener->Scale(0.5f, 0.5f, 0.5f, nullptr, false);  // stretches the box back to x = 3
+  Tree tree({beyond, new SpySphere(6, 3, 0), target, widener});
+  tree.root->SeparateUnboundeds();
   double t = NoLimit;
   EXPECT_EQ(tree.Search(MakeRay(VECTEUR(0, 0, 0), VECTEUR(1, 0, 0)), t), target);
   EXPECT_DOUBLE_EQ(t, 4.0);
   EXPECT_EQ(visits, (std::vector<BasicObject*>{target, widener}));
-
-  // Without the hit the farther box is visited next.
+  // Without that hit the farther box is visited next.
   t = NoLimit;
   EXPECT_EQ(tree.Search(MakeRay(VECTEUR(0, 0.45, 0.45), VECTEUR(1, 0, 0)), t), beyond);
-  EXPECT_EQ(visits.size(), 4u);
-  EXPECT_EQ(visits[0], target);
+  ASSERT_EQ(visits.size(), 4u);
   EXPECT_EQ(visits[2], beyond);
-
-  // A limit nearer than both boxes visits nothing and leaves t.
+  // A limit nearer than both boxes visits nothing.
   t = 2.0;
   EXPECT_EQ(tree.Search(MakeRay(VECTEUR(0, 0, 0), VECTEUR(1, 0, 0)), t), nullptr);
   EXPECT_TRUE(visits.empty());
-  EXPECT_EQ(t, 2.0);
 }
 
 TEST(BoundingVolume, EqualEntriesKeepTheirOrderAndABoxAroundTheOriginComesFirst) {
-  // The ray passes the corners of the spheres' boxes, so every box is entered and
-  // nothing is hit.
-  std::vector<BasicObject*> owned;
-  SpySphere* a = new SpySphere(4, 0, 0, 1.0f);
-  SpySphere* b = new SpySphere(4, 0, 0, 1.0f);
-  SpySphere* around = new SpySphere(-1, 2, 2, 1.0f);  // with the next one, a box around the origin
-  TBoundingVolume* first = VolumeOver({a, new SpySphere(4, 0, 0, 1.0f)}, owned);
-  TBoundingVolume* second = VolumeOver({b, new SpySphere(4, 0, 0, 1.0f)}, owned);
-  TBoundingVolume* container = VolumeOver({around, new SpySphere(1, -1, -1, 1.0f)}, owned);
-  Tree tree({first, second, container});
-  tree.owned = owned;
+  // The ray passes the corners of the spheres' boxes: every box is entered, nothing is hit.
+  SpySphere *a = new SpySphere(4, 0, 0), *b = new SpySphere(4, 0, 0), *around = new SpySphere(-1, 2, 2);
+  Tree tree({a, new SpySphere(4, 0, 0), b, new SpySphere(4, 0, 0), around, new SpySphere(1, -1, -1)});
+  tree.root->SeparateUnboundeds();
   double t = NoLimit;
   EXPECT_EQ(tree.Search(MakeRay(VECTEUR(0, 0.9, 0.9), VECTEUR(1, 0, 0)), t), nullptr);
   ASSERT_EQ(visits.size(), 6u);
@@ -231,57 +187,45 @@ TEST(BoundingVolume, EqualEntriesKeepTheirOrderAndABoxAroundTheOriginComesFirst)
   EXPECT_EQ(visits[4], b);
 }
 
-TEST(BoundingVolume, SeparateUnboundedsPutsObjectsBeforeVolumesAtEveryLevel) {
-  Sph* sphere = MakeSphere(0, 0, 0);
-  Sph* inner = MakeSphere(3, 0, 0);
-  InfinitePlane* plane = new InfinitePlane(0);
-  std::vector<BasicObject*> owned{sphere, inner, plane};
-  TBoundingVolume* c = VolumeOver({MakeSphere(5, 0, 0), MakeSphere(6, 0, 0)}, owned);
-  ObjectsList aList = ListOf({c, inner});
-  TBoundingVolume* a = new TBoundingVolume(&aList);
-  TBoundingVolume* b = VolumeOver({MakeSphere(9, 0, 0), MakeSphere(9, 3, 0)}, owned);
-  ObjectsList rootList = ListOf({a, sphere, b, plane});
-  TBoundingVolume root(&rootList);
-  EXPECT_EQ(root.type, BasicObject::TypeBoundingVolume);
-  EXPECT_STREQ(root.name, "Group");
-  root.SeparateUnboundeds();
-  EXPECT_EQ(root.unboundedCount, 2u);
-  const ObjectsList& order = *root.GetPointerToList();
-  EXPECT_EQ(order[0], sphere);
-  EXPECT_EQ(order[1], plane);
-  EXPECT_EQ(order[2], a);
-  EXPECT_EQ(order[3], b);
-  EXPECT_EQ(a->unboundedCount, 1u);
-  EXPECT_EQ((*a->GetPointerToList())[0], inner);
-  EXPECT_EQ((*a->GetPointerToList())[1], c);
-  // The volumes bound their children; they are no one's parent.
-  EXPECT_EQ(a->Box().min, VECTEUR(2, -1, -1));
-  EXPECT_EQ(a->Box().max, VECTEUR(7, 1, 1));
-  EXPECT_EQ(inner->parent, nullptr);
-  root.GetPointerToList()->Flush();  // hand a and b back
-  delete a;
-  delete b;
-  for (BasicObject* o : owned)
-    delete o;
-}
-
-TEST(BoundingVolume, AnAppendedInfinitePlaneIsAlwaysTestedAndNeverBoxed) {
+TEST(BoundingVolume, SeparateUnboundedsPutsObjectsFirstAtEveryLevelAndPlanesStayUnboxed) {
+  // A root over [A, sphere, B] with A over [C, sphere]; a plane appended afterwards.
+  Group* cGroup = new Group(nullptr);
+  cGroup->Add(MakeSphere(5, 0, 0), Append);
+  cGroup->Add(MakeSphere(6, 0, 0), Append);
+  Group* aGroup = new Group(nullptr);
+  aGroup->Add(cGroup, Append);
+  aGroup->Add(MakeSphere(3, 0, 0), Append);
+  Group* bGroup = new Group(nullptr);
+  bGroup->Add(MakeSphere(9, 0, 0), Append);
+  bGroup->Add(MakeSphere(9, 3, 0), Append);
   Sph* sphere = MakeSphere(0, 0, 0);
   InfinitePlane* plane = new InfinitePlane(0);
   plane->MoveTo(0, 0, -10, nullptr);
-  Tree tree({sphere});
-  tree.root->GetPointerToList()->Add(plane);
-  tree.root->SeparateUnboundeds();
-  tree.owned.push_back(plane);
-  EXPECT_EQ(tree.root->Box().min, VECTEUR(-1, -1, -1));
+  ObjectsList scene = ListOf({aGroup, sphere, bGroup, plane});
+  TBoundingVolume* root = BuildHierarchy(&scene);
+  const ObjectsList& order = *root->GetPointerToList();
+  ASSERT_EQ(order.Count(), 4);
+  EXPECT_EQ(root->unboundedCount, 2u);
+  EXPECT_EQ(order[0], sphere);
+  EXPECT_EQ(order[1], plane);
+  TBoundingVolume* a = static_cast<TBoundingVolume*>(order[2]);
+  EXPECT_EQ(a->unboundedCount, 1u);
+  EXPECT_EQ((*a->GetPointerToList())[1]->type, BasicObject::TypeBoundingVolume);
+  EXPECT_EQ(a->Box().min, VECTEUR(2, -1, -1));
+  EXPECT_EQ(root->Box().min, VECTEUR(-1, -1, -1));  // the plane is not boxed...
   double t = NoLimit;
-  EXPECT_EQ(tree.Search(MakeRay(VECTEUR(50, 50, 0), VECTEUR(0, 0, -1)), t), plane);
+  VECTEUR point, normal;
+  TObject3D* hit = nullptr;
+  Ray ray = MakeRay(VECTEUR(50, 50, 0), VECTEUR(0, 0, -1));
+  TDrawInfo di = Rendering();
+  root->FindNearestBoundedIntersection(&ray, &di, t, point, normal, hit);
+  EXPECT_EQ(hit, plane);  // ...but always tested
   EXPECT_DOUBLE_EQ(t, 10.0);
-  t = NoLimit;
-  EXPECT_EQ(tree.Search(MakeRay(VECTEUR(0, 0, 5), VECTEUR(0, 0, -1)), t), sphere);
+  delete root;
+  for (BasicObject* o : scene)
+    delete o;
 }
 
-// Host release callback that removes the element, deletes it and counts.
 int released = 0;
 void RemoveAndDelete(ObjectsList* list, int index) {
   released++;
@@ -298,26 +242,26 @@ TEST(BoundingVolume, VolumesFreeTheirTreeAndCopiesButNeverTheSceneObjects) {
     group->Add(MakeSphere(3 * i, 0, 0), Append);
   ObjectsList scene = ListOf({group, MakeSphere(0, 5, 0)});
   TBoundingVolume* root = BuildHierarchy(&scene);
-  ASSERT_EQ(root->GetPointerToList()->Count(), 2);
   delete root;  // the nested volume goes with it; nothing reaches the host
   EXPECT_EQ(released, 0);
   EXPECT_EQ(group->GetPointerToList()->Count(), 4);
 
-  // A copy owns copies of the leaves it holds directly (the nested volume cannot be
-  // copied), and releases them like any aggregate.
+  // A copy owns copies of the leaves it holds directly (a nested volume is not copied).
   root = BuildHierarchy(&scene);
-  TBoundingVolume copy(nullptr);
-  copy = *root;
-  ASSERT_EQ(copy.GetPointerToList()->Count(), 1);
-  EXPECT_NE((*copy.GetPointerToList())[0], scene[1]);
-  EXPECT_EQ((*copy.GetPointerToList())[0]->parent, &copy);
-  EXPECT_EQ(copy.Box().max, root->Box().max);
-  EXPECT_EQ(copy.unboundedCount, 0u);
+  {
+    TBoundingVolume copy(nullptr);
+    copy = *root;
+    ASSERT_EQ(copy.GetPointerToList()->Count(), 1);
+    EXPECT_NE((*copy.GetPointerToList())[0], scene[1]);
+    EXPECT_EQ((*copy.GetPointerToList())[0]->parent, &copy);
+    EXPECT_EQ(copy.Box().max, root->Box().max);
+  }
+  EXPECT_EQ(released, 1);
   // Assigning a root from its own nested volume is safe.
   *root = *static_cast<TBoundingVolume*>((*root->GetPointerToList())[1]);
   EXPECT_EQ(root->GetPointerToList()->Count(), 4);
   delete root;
-  EXPECT_EQ(released, 4);
+  EXPECT_EQ(released, 5);
   for (BasicObject* o : scene)
     delete o;
   SetReleaseCallbacks(nullptr, nullptr, nullptr, nullptr);

@@ -56,12 +56,18 @@ class ScriptedSolid : public Sph {
   std::vector<std::pair<double, double>> spans;
 };
 
-// The (tIn, tOut) pairs of a list, which the caller no longer needs.
-inline std::vector<std::pair<double, double>> Spans(TIntervalList* list) {
-  std::vector<std::pair<double, double>> out;
-  for (const TInterval& i : *list)
-    out.emplace_back(i.tIn, i.tOut);
+// Every interval of the solid along the ray, as values.
+inline std::vector<TInterval> Intervals(BasicObject* solid, Ray& ray, TDrawInfo& di) {
+  TIntervalList* list = solid->FindAllIntersections(&ray, &di);
+  std::vector<TInterval> out(list->begin(), list->end());
   delete list;
+  return out;
+}
+
+inline std::vector<std::pair<double, double>> Spans(const std::vector<TInterval>& intervals) {
+  std::vector<std::pair<double, double>> out;
+  for (const TInterval& i : intervals)
+    out.emplace_back(i.tIn, i.tOut);
   return out;
 }
 
