@@ -305,8 +305,7 @@ float FractalSum(Point p, const TurbParams& t) {
 
 // The filter curve at v in [-1, 1] (v is not clamped here), back in [-1, 1].
 inline float Filtered(const FNCT& layer, float v) {
-  // The lookup only reads the filter.
-  return 2.0f * ExtraireFiltre((v + 1.0f) * 5000.0f, const_cast<FiltreNumerique*>(&layer.Filter)) - 1.0f;
+  return 2.0f * ExtraireFiltre((v + 1.0f) * 5000.0f, &layer.Filter) - 1.0f;
 }
 
 // Steps 1 to 7 of a procedural layer: origin, turbulence, scale, base value, octaves,
