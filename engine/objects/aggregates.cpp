@@ -292,7 +292,10 @@ bool RejectsBoundary(const TCSG* solid, BasicObject* object, const Ray* ray, con
 // TAggregate -------------------------------------------------------------------
 
 TAggregate::TAggregate(ObjectsList* list)
-    : TObject3D(0), children(new ObjectsList(1, 0, 1)), angles(0.0, 0.0, 0.0), size(1.0, 1.0, 1.0),
+    : TObject3D(0),
+      children(new ObjectsList(1, 0, 1)),
+      angles(0.0, 0.0, 0.0),
+      size(1.0, 1.0, 1.0),
       slants{0.0f, 0.0f, 0.0f} {
   if (list)
     for (BasicObject* object : *list)
@@ -641,9 +644,7 @@ bool TCSG::IsInside(const VECTEUR& p, TDrawInfo* di) {
 
 TCSGUnion::TCSGUnion(ObjectsList* list) : TCSG(list) { SetType(TypeUnion); }
 
-TIntervalList* TCSGUnion::FindAllIntersections(Ray* ray, TDrawInfo* di) {
-  return UnionOfChildren(children, ray, di);
-}
+TIntervalList* TCSGUnion::FindAllIntersections(Ray* ray, TDrawInfo* di) { return UnionOfChildren(children, ray, di); }
 
 TCSGIntersection::TCSGIntersection(ObjectsList* list) : TCSG(list) {
   SetType(TypeIntersection);

@@ -155,7 +155,7 @@ struct Tree {
 TEST(BoundingVolume, VisitsBoxesNearestFirstAndStopsBeyondTheHit) {
   // Along +x from the origin the box of the first pair is entered at 5, the second's at 3.
   SpySphere *beyond = new SpySphere(6, 0, 0), *target = new SpySphere(4.5f, 0, 0), *widener = new SpySphere(3.5f, 5, 0);
-  target->Scale(0.5f, 0.5f, 0.5f, nullptr, false);  // hit at 4
+  target->Scale(0.5f, 0.5f, 0.5f, nullptr, false);   // hit at 4
   widener->Scale(0.5f, 0.5f, 0.5f, nullptr, false);  // stretches the box back to x = 3
   Tree tree({beyond, new SpySphere(6, 3, 0), target, widener});
   tree.root->SeparateUnboundeds();
