@@ -116,6 +116,19 @@ TEST_F(AggregateLifetime, CopyObjectCopiesAggregatesDeeply) {
   delete copy;
 }
 
+TEST(Aggregate, AddTakesTheSlotAfterTheSharedInterface) {
+  // Itanium ABI: a pointer to a virtual member holds 1 + its vtable offset; the
+  // destructor takes two entries, so slot n lies at entry n + 1.
+  auto add = &TAggregate::Add;
+  struct {
+    size_t ptr;
+    ptrdiff_t adj;
+  } raw;
+  static_assert(sizeof(add) == sizeof(raw));
+  std::memcpy(&raw, &add, sizeof(raw));
+  EXPECT_EQ((raw.ptr - 1) / sizeof(void*) - 1, 27u);
+}
+
 TEST(Aggregate, BookkeepingAndPropagationPassThroughTheChildren) {
   Group* inner = new Group(nullptr);
   Sph* leaf = MakeSphere(0, 0, 0);
