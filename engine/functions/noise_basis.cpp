@@ -20,18 +20,27 @@ inline float CellValue(int i, int j, int k) { return RTable[HashByte(i, j, k)]; 
 
 // Hash bytes of the eight corners of cell (i, j, k), index 4a + 2b + c for corner
 // (i + a, j + b, k + c), sharing the first two lookups.
-inline void CornerHashes(int i, int j, int k, int h[8]) {
-  const int16_t* p = NoisePermutation;
-  const int j0 = j & 4095, j1 = CellPlus(j, 1) & 4095;
-  const int k0 = k & 4095, k1 = CellPlus(k, 1) & 4095;
-  for (int a = 0; a < 2; a++) {
-    const int pi = p[CellPlus(i, a) & 4095];
-    const int pij0 = p[pi ^ j0], pij1 = p[pi ^ j1];
-    h[4 * a + 0] = p[pij0 ^ k0] & 255;
-    h[4 * a + 1] = p[pij0 ^ k1] & 255;
-    h[4 * a + 2] = p[pij1 ^ k0] & 255;
-    h[4 * a + 3] = p[pij1 ^ k1] & 255;
-  }
+[[gnu::always_inline]] inline void CornerHashes(int i, int j, int k, int h[8]) {
+  // The entries are 0..4095: read unsigned, so that they index without sign extension.
+  const uint16_t* p = reinterpret_cast<const uint16_t*>(NoisePermutation);
+  const unsigned j0 = static_cast<unsigned>(j) & 4095u, j1 = (static_cast<unsigned>(j) + 1u) & 4095u;
+  const unsigned k0 = static_cast<unsigned>(k) & 4095u, k1 = (static_cast<unsigned>(k) + 1u) & 4095u;
+  const unsigned p0 = p[static_cast<unsigned>(i) & 4095u], p1 = p[(static_cast<unsigned>(i) + 1u) & 4095u];
+  const unsigned p00 = p[p0 ^ j0], p01 = p[p0 ^ j1], p10 = p[p1 ^ j0], p11 = p[p1 ^ j1];
+  h[0] = p[p00 ^ k0] & 255;
+  h[1] = p[p00 ^ k1] & 255;
+  h[2] = p[p01 ^ k0] & 255;
+  h[3] = p[p01 ^ k1] & 255;
+  h[4] = p[p10 ^ k0] & 255;
+  h[5] = p[p10 ^ k1] & 255;
+  h[6] = p[p11 ^ k0] & 255;
+  h[7] = p[p11 ^ k1] & 255;
+}
+
+// One corner's gradient value: half the corner's entry plus its three slopes times the
+// offsets of the point from the corner.
+inline float CornerGradient(const float* r, float dx, float dy, float dz) {
+  return 0.5f * r[0] + r[1] * dx + r[2] * dy + r[3] * dz;
 }
 
 // The per-axis blend weights of a corner: index 0 for the lower, 1 for the upper side.
@@ -63,20 +72,51 @@ inline Cell CellOf(float x, float y, float z) {
   return c;
 }
 
-// The jittered feature point of a cell for the patterns with separate hashes per axis.
-inline void FeaturePoint(int a, int b, int c, float jitter, float& qx, float& qy, float& qz) {
-  qx = static_cast<float>(a) + 0.5f + jitter * CellValue(CellPlus(a, 100), b, c);
-  qy = static_cast<float>(b) + 0.5f + jitter * CellValue(a, CellPlus(b, 100), c);
-  qz = static_cast<float>(c) + 0.5f + jitter * CellValue(a, b, CellPlus(c, 100));
+// Visits the 27 cells around the point's cell: x outermost, then y, then z, each from
+// index - 1 to index + 1, with each cell's hash byte. The first two of the three hash
+// lookups are shared between the cells that have them in common.
+template <class Visit>
+[[gnu::always_inline]] inline void ForNeighbourCells(const Cell& cell, Visit visit) {
+  const uint16_t* p = reinterpret_cast<const uint16_t*>(NoisePermutation);
+  for (int da = -1; da <= 1; da++) {
+    const unsigned a = static_cast<unsigned>(cell.i) + static_cast<unsigned>(da);
+    const unsigned pa = p[a & 4095u];
+    for (int db = -1; db <= 1; db++) {
+      const unsigned b = static_cast<unsigned>(cell.j) + static_cast<unsigned>(db);
+      const unsigned pab = p[pa ^ (b & 4095u)];
+      for (int dc = -1; dc <= 1; dc++) {
+        const unsigned c = static_cast<unsigned>(cell.k) + static_cast<unsigned>(dc);
+        visit(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c), p[pab ^ (c & 4095u)] & 255);
+      }
+    }
+  }
 }
 
-// Visits the 27 cells around (i, j, k): x outermost, then y, then z, each from -1 to +1.
+// The same visit for the patterns with separate hashes per axis: each cell's feature point
+// q = (a + 0.5 + J R[hash(a + 100, b, c)], b + 0.5 + J R[hash(a, b + 100, c)],
+// c + 0.5 + J R[hash(a, b, c + 100)]) and its weight w = R[hash(a, b, c)].
 template <class Visit>
-inline void ForNeighbourCells(const Cell& cell, Visit visit) {
-  for (int da = -1; da <= 1; da++)
-    for (int db = -1; db <= 1; db++)
-      for (int dc = -1; dc <= 1; dc++)
-        visit(CellPlus(cell.i, da), CellPlus(cell.j, db), CellPlus(cell.k, dc));
+[[gnu::always_inline]] inline void ForFeatureCells(const Cell& cell, float jitter, Visit visit) {
+  const uint16_t* p = reinterpret_cast<const uint16_t*>(NoisePermutation);
+  const float* r = RTable;
+  for (int da = -1; da <= 1; da++) {
+    const unsigned a = static_cast<unsigned>(cell.i) + static_cast<unsigned>(da);
+    const unsigned pa = p[a & 4095u], pa100 = p[(a + 100u) & 4095u];
+    const float centreX = static_cast<float>(static_cast<int>(a)) + 0.5f;
+    for (int db = -1; db <= 1; db++) {
+      const unsigned b = static_cast<unsigned>(cell.j) + static_cast<unsigned>(db);
+      const unsigned pab = p[pa ^ (b & 4095u)], pab100 = p[pa ^ ((b + 100u) & 4095u)], pa100b = p[pa100 ^ (b & 4095u)];
+      const float centreY = static_cast<float>(static_cast<int>(b)) + 0.5f;
+      for (int dc = -1; dc <= 1; dc++) {
+        const unsigned c = static_cast<unsigned>(cell.k) + static_cast<unsigned>(dc);
+        const unsigned c0 = c & 4095u, c100 = (c + 100u) & 4095u;
+        const float qx = centreX + jitter * r[p[pa100b ^ c0] & 255];
+        const float qy = centreY + jitter * r[p[pab100 ^ c0] & 255];
+        const float qz = static_cast<float>(static_cast<int>(c)) + 0.5f + jitter * r[p[pab ^ c100] & 255];
+        visit(qx, qy, qz, r[p[pab ^ c0] & 255]);
+      }
+    }
+  }
 }
 
 inline float ClampQuarter(float v) { return std::clamp(v, -0.25f, 0.25f); }
@@ -93,15 +133,19 @@ float GradientNoise(float x, float y, float z) {
   int h[8];
   CornerHashes(c.i, c.j, c.k, h);
   const Weights wx = Smooth(c.fx), wy = Smooth(c.fy), wz = Smooth(c.fz);
-  const float dx[2] = {c.fx, c.fx - 1.0f}, dy[2] = {c.fy, c.fy - 1.0f}, dz[2] = {c.fz, c.fz - 1.0f};
+  const float x0 = c.fx, x1 = c.fx - 1.0f, y0 = c.fy, y1 = c.fy - 1.0f, z0 = c.fz, z1 = c.fz - 1.0f;
+  const float* r = RTable;
+  // Corners in the order (a, b, c) = 000, 001, 010, ... 111, each weighted by the product
+  // of its three axis weights.
   float sum = 0.0f;
-  for (int a = 0; a < 2; a++)
-    for (int b = 0; b < 2; b++)
-      for (int d = 0; d < 2; d++) {
-        const float* r = RTable + h[4 * a + 2 * b + d];
-        const float v = 0.5f * r[0] + r[1] * dx[a] + r[2] * dy[b] + r[3] * dz[d];
-        sum += wx.w[a] * wy.w[b] * wz.w[d] * v;
-      }
+  sum += wx.w[0] * wy.w[0] * wz.w[0] * CornerGradient(r + h[0], x0, y0, z0);
+  sum += wx.w[0] * wy.w[0] * wz.w[1] * CornerGradient(r + h[1], x0, y0, z1);
+  sum += wx.w[0] * wy.w[1] * wz.w[0] * CornerGradient(r + h[2], x0, y1, z0);
+  sum += wx.w[0] * wy.w[1] * wz.w[1] * CornerGradient(r + h[3], x0, y1, z1);
+  sum += wx.w[1] * wy.w[0] * wz.w[0] * CornerGradient(r + h[4], x1, y0, z0);
+  sum += wx.w[1] * wy.w[0] * wz.w[1] * CornerGradient(r + h[5], x1, y0, z1);
+  sum += wx.w[1] * wy.w[1] * wz.w[0] * CornerGradient(r + h[6], x1, y1, z0);
+  sum += wx.w[1] * wy.w[1] * wz.w[1] * CornerGradient(r + h[7], x1, y1, z1);
   return std::min(sum, 1.0f);
 }
 
@@ -111,16 +155,27 @@ VECTEUR VectorGradientNoise(float x, float y, float z) {
   CornerHashes(c.i, c.j, c.k, h);
   const Weights wx = Smooth(c.fx), wy = Smooth(c.fy), wz = Smooth(c.fz);
   const float dx[2] = {c.fx, c.fx - 1.0f}, dy[2] = {c.fy, c.fy - 1.0f}, dz[2] = {c.fz, c.fz - 1.0f};
-  float sum[3] = {0.0f, 0.0f, 0.0f};
-  for (int a = 0; a < 2; a++)
-    for (int b = 0; b < 2; b++)
-      for (int d = 0; d < 2; d++) {
-        const float w = wx.w[a] * wy.w[b] * wz.w[d];
-        const float* r = RTable + h[4 * a + 2 * b + d];
-        for (int axis = 0; axis < 3; axis++, r += 4)
-          sum[axis] += w * (0.5f * r[0] + r[1] * dx[a] + r[2] * dy[b] + r[3] * dz[d]);
-      }
-  return VECTEUR(sum[0], sum[1], sum[2]);
+  const float* r = RTable;
+  float sx = 0.0f, sy = 0.0f, sz = 0.0f;
+  // The same corner order as GradientNoise; entries h..h+3, h+4..h+7 and h+8..h+11.
+#define ORVELLE_CORNER(n, a, b, d)                        \
+  {                                                       \
+    const float w = wx.w[a] * wy.w[b] * wz.w[d];          \
+    const float* e = r + h[n];                            \
+    sx += w * CornerGradient(e, dx[a], dy[b], dz[d]);     \
+    sy += w * CornerGradient(e + 4, dx[a], dy[b], dz[d]); \
+    sz += w * CornerGradient(e + 8, dx[a], dy[b], dz[d]); \
+  }
+  ORVELLE_CORNER(0, 0, 0, 0)
+  ORVELLE_CORNER(1, 0, 0, 1)
+  ORVELLE_CORNER(2, 0, 1, 0)
+  ORVELLE_CORNER(3, 0, 1, 1)
+  ORVELLE_CORNER(4, 1, 0, 0)
+  ORVELLE_CORNER(5, 1, 0, 1)
+  ORVELLE_CORNER(6, 1, 1, 0)
+  ORVELLE_CORNER(7, 1, 1, 1)
+#undef ORVELLE_CORNER
+  return VECTEUR(sx, sy, sz);
 }
 
 float LinearValueNoise(float x, float y, float z) {
@@ -140,8 +195,7 @@ float SpotCells(float x, float y, float z) {
   const float px = static_cast<float>(x + CellOffset), py = static_cast<float>(y + CellOffset),
               pz = static_cast<float>(z + CellOffset);
   float best = -1.0f;
-  ForNeighbourCells(CellOf(px, py, pz), [&](int a, int b, int c) {
-    const int h = HashByte(a, b, c);
+  ForNeighbourCells(CellOf(px, py, pz), [&](int a, int b, int c, int h) {
     const float r0 = RTable[h], r1 = RTable[(h + 1) & 255], r2 = RTable[(h + 2) & 255];
     const float d2 = Square(px - (static_cast<float>(a) + 0.5f + 0.35f * r0)) +
                      Square(py - (static_cast<float>(b) + 0.5f + 0.35f * r1)) +
@@ -156,10 +210,7 @@ float CrackCells(float x, float y, float z) {
   const float px = static_cast<float>(0.4 * x + CellOffset), py = static_cast<float>(0.4 * y + CellOffset),
               pz = static_cast<float>(0.4 * z + CellOffset);
   float best = -1.0f, out = -1.0f;
-  ForNeighbourCells(CellOf(px, py, pz), [&](int a, int b, int c) {
-    float qx, qy, qz;
-    FeaturePoint(a, b, c, 0.35f, qx, qy, qz);
-    const float w = CellValue(a, b, c);
+  ForFeatureCells(CellOf(px, py, pz), 0.35f, [&](float qx, float qy, float qz, float w) {
     const float d2 = Square(px - qx) + Square(py - qy) + Square(pz - qz);
     const float f = (w + 1.0f) * 0.5f - d2;
     if (f > best - (w + 2.0f) * 0.07f) {
@@ -178,10 +229,7 @@ float BlockCells(float x, float y, float z) {
   const float px = static_cast<float>(0.4 * x + CellOffset), py = static_cast<float>(0.4 * y + CellOffset),
               pz = static_cast<float>(0.4 * z + CellOffset);
   float best = -1.0f, out = -1.0f;
-  ForNeighbourCells(CellOf(px, py, pz), [&](int a, int b, int c) {
-    float qx, qy, qz;
-    FeaturePoint(a, b, c, 0.2f, qx, qy, qz);
-    const float w = CellValue(a, b, c);
+  ForFeatureCells(CellOf(px, py, pz), 0.2f, [&](float qx, float qy, float qz, float w) {
     const float dist = std::fabs(px - qx) + std::fabs(py - qy) + std::fabs(pz - qz);
     const float f = (w + 3.0f) * 0.25f - dist;
     if (f > best - 0.1f) {
@@ -200,10 +248,7 @@ float ManhattanCellValue(float x, float y, float z) {
   const float px = static_cast<float>(x + CellOffset), py = static_cast<float>(y + CellOffset),
               pz = static_cast<float>(z + CellOffset);
   float best = -1.0f, out = -1.0f;
-  ForNeighbourCells(CellOf(px, py, pz), [&](int a, int b, int c) {
-    float qx, qy, qz;
-    FeaturePoint(a, b, c, 0.4f, qx, qy, qz);
-    const float w = CellValue(a, b, c);
+  ForFeatureCells(CellOf(px, py, pz), 0.4f, [&](float qx, float qy, float qz, float w) {
     const float f = w - (std::fabs(px - qx) + std::fabs(py - qy) + std::fabs(pz - qz));
     if (f > best) {
       best = f;
@@ -217,10 +262,7 @@ float ManhattanCellPeaks(float x, float y, float z) {
   const float px = static_cast<float>(x + CellOffset), py = static_cast<float>(y + CellOffset),
               pz = static_cast<float>(z + CellOffset);
   float best = -1.0f;
-  ForNeighbourCells(CellOf(px, py, pz), [&](int a, int b, int c) {
-    float qx, qy, qz;
-    FeaturePoint(a, b, c, 0.4f, qx, qy, qz);
-    const float w = CellValue(a, b, c);
+  ForFeatureCells(CellOf(px, py, pz), 0.4f, [&](float qx, float qy, float qz, float w) {
     const float f = (w + 1.0f) * 0.5f - (std::fabs(px - qx) + std::fabs(py - qy) + std::fabs(pz - qz));
     best = std::max(best, f);
   });
@@ -231,10 +273,7 @@ float EuclidCellPits(float x, float y, float z) {
   const float px = static_cast<float>(x + CellOffset), py = static_cast<float>(y + CellOffset),
               pz = static_cast<float>(z + CellOffset);
   float best = -1.0f;
-  ForNeighbourCells(CellOf(px, py, pz), [&](int a, int b, int c) {
-    float qx, qy, qz;
-    FeaturePoint(a, b, c, 0.3f, qx, qy, qz);
-    const float w = CellValue(a, b, c);
+  ForFeatureCells(CellOf(px, py, pz), 0.3f, [&](float qx, float qy, float qz, float w) {
     const float f = (w + 1.0f) * 0.5f - (Square(px - qx) + Square(py - qy) + Square(pz - qz));
     best = std::max(best, f);
   });
