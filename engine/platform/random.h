@@ -1,8 +1,40 @@
-// The C library's generator reduced to the range the engine's formulas assume (0 to
-// 32767): every draw the engine takes from rand() goes through this helper, so that
-// a library whose rand() reaches 2^31 - 1 draws the same low 15 bits everywhere.
+// Random draws in the range the engine's formulas assume (0 to 32767).
+//
+// Every draw the engine takes from rand() goes through StandardRandom, so that a library
+// whose rand() reaches 2^31 - 1 draws the same low 15 bits everywhere. While rendering on
+// several threads, each thread draws from its own RandomGenerator instead, so that no
+// thread touches the C library's shared state and a picture does not depend on how its
+// rows were spread over the threads.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 
 inline int StandardRandom() { return std::rand() % 32768; }
+
+// A generator with its own state: glibc's random_r over a 128-byte state, which is the
+// generator behind srand/rand. Seeded with s, it draws exactly what srand(s) followed by
+// rand() % 32768 would.
+class RandomGenerator {
+ public:
+  explicit RandomGenerator(unsigned seed = 1);
+  // The state holds pointers into itself: a generator is not copied.
+  RandomGenerator(const RandomGenerator&) = delete;
+  RandomGenerator& operator=(const RandomGenerator&) = delete;
+
+  // Restarts the sequence, as srand(seed) does for rand().
+  void Seed(unsigned seed);
+  // The next draw, 0 to 32767.
+  int Next();
+
+ private:
+  struct random_data data;
+  char state[128];
+};
+
+// A draw from `generator`, or from the C library's rand() when there is none.
+inline int DrawRandom(RandomGenerator* generator) { return generator ? generator->Next() : StandardRandom(); }
+
+// A seed for the draws made at picture position (x, y) of a picture whose own seed is
+// `pictureSeed`: the same position always gives the same seed, whichever thread renders it.
+unsigned PositionSeed(int x, int y, unsigned pictureSeed = 0);

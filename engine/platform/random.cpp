@@ -1,0 +1,31 @@
+#include "engine/platform/random.h"
+
+#include <cstring>
+
+RandomGenerator::RandomGenerator(unsigned seed) {
+  std::memset(&data, 0, sizeof(data));
+  std::memset(state, 0, sizeof(state));
+  // A zeroed record has no previous state for initstate_r to save into.
+  initstate_r(seed, state, sizeof(state), &data);
+}
+
+void RandomGenerator::Seed(unsigned seed) { srandom_r(seed, &data); }
+
+int RandomGenerator::Next() {
+  int32_t result = 0;
+  random_r(&data, &result);
+  return result % 32768;
+}
+
+unsigned PositionSeed(int x, int y, unsigned pictureSeed) {
+  // A multiplicative mix of the three values (odd constants, wrapping arithmetic), so that
+  // neighbouring positions get unrelated seeds.
+  uint32_t h = pictureSeed * 0x9E3779B1u;
+  h ^= static_cast<uint32_t>(x) * 0x85EBCA77u;
+  h = (h << 13) | (h >> 19);
+  h ^= static_cast<uint32_t>(y) * 0xC2B2AE3Du;
+  h ^= h >> 16;
+  h *= 0x7FEB352Du;
+  h ^= h >> 15;
+  return h;
+}

@@ -1,0 +1,57 @@
+// The road of a ray through the scene: the nearest hit through the bounding volume
+// hierarchy, the shading of the hit, fog and haze over the result, and the sky for rays
+// that hit nothing. Also the ray functions of the material, object and function previews,
+// and the dispatch by TGlobalInfo::RayMode that the material and light code use for every
+// reflected, transmitted and shadow ray.
+//
+// Threads: these functions write only the ray, the colour and the two records they are
+// given (DepthHitPoints in previews), so several threads may trace rays of one prepared
+// scene at once, each with its own TGlobalInfo and TDrawInfo.
+#pragma once
+
+#include "engine/geometry/colours.h"
+#include "engine/geometry/ray.h"
+#include "engine/geometry/vectors.h"
+#include "engine/render/context.h"
+
+class Fonction3D;
+class TObject3D;
+
+// The distance reported for a ray that hits nothing.
+constexpr double MissDistance = 100000000.0;
+// The maximum distance of primary, secondary and shadow rays.
+constexpr float RayMaxDistance = 200000.0f;
+
+// Traces `ray` with the ray function that gi->RayMode selects (0 ProcessARay, 1 ExtraireRay,
+// 2 ExtraireRayObject), up to RayMaxDistance, and returns its distance. Any other mode
+// leaves the colour untouched and returns MissDistance.
+double TraceRay(Ray* ray, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di);
+
+// The colour of a scene ray and the distance to what it hit (MissDistance for none).
+// A shadow ray that hits nothing comes back white (unobstructed); one that hits a surface
+// gets the light that passes it.
+double ProcessARay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, TGlobalInfo* gi);
+
+// The nearest hit of the whole scene (di->BoundingVolume) within maxDistance: returns its
+// distance and fills the five outputs, or returns 0 and sets object to null on a miss.
+// Normals come back unit length; the object-space point and normal are scaled by the
+// object's size along its axes (the point not for planes and vegetation).
+double FindNearestHit(Ray* ray, TDrawInfo* di, float maxDistance, VECTEUR& worldPoint, VECTEUR& objectPoint,
+                      VECTEUR& worldNormal, VECTEUR& objectNormal, TObject3D*& object);
+
+// The fog met along a path of length d starting at altitude z in `direction`, with the
+// density a + b·exp(-c·(altitude - z0)) of the landscape's fog (a FogDensity, b
+// FogHeightDensity, c FogFalloff, z0 FogAltitude). 100 stands for saturation.
+double FogAmount(const TPaysage& landscape, double z, const VECTEUR& direction, double d);
+
+// The fog path length of a ray that has travelled `length`: nearly proportional at first,
+// levelling off at about 1510 for very long rays.
+double FogPathLength(double length);
+
+// The material preview: the material under preview on the test shape gi->PreviewShape.
+double ExtraireRay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, TGlobalInfo* gi);
+// The object preview: gi->PreviewObject over the preview floor.
+double ExtraireRayObject(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, TGlobalInfo* gi);
+// The function preview: the value of `function` on the test shape, through its value colours.
+void ExtraireFonc(VECTEUR origin, VECTEUR direction, Fonction3D* function, CLRINT& colour, TGlobalInfo* gi,
+                  TDrawInfo* di);
