@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -350,25 +352,15 @@ TEST_F(Function, DISABLED_PictureLayerSamplesItsPicture) {
   EXPECT_FLOAT_EQ(Eval(f, 0.5f, 0.5f, 0.0f), 1.0f);
 }
 
-TEST(FunctionRecords, DefaultsAreAsDocumented) {
-  FNCT layer;
-  EXPECT_EQ(Copy(layer.PictureMapping), 6);
-  EXPECT_EQ(Copy(layer.PictureMode), 1);
-  EXPECT_EQ(Copy(layer.Octaves), 2);
-  EXPECT_EQ(Copy(layer.OctaveMode), 1);
-  EXPECT_EQ(Copy(layer.Lacunarity), 2.0f);
-  EXPECT_EQ(Copy(layer.Gain), 0.5f);
-  EXPECT_TRUE(layer.Scale == VECFLOAT(1, 1, 1));
-  EXPECT_TRUE(layer.Filter.Bypass);
-  EXPECT_EQ(Copy(layer.HostValue2), 1.0f);
-  EXPECT_EQ(Copy(layer.Turbulence.Amplitude), 0.25f);
-  EXPECT_EQ(Copy(layer.Turbulence.Octaves), 2);
-  Fonction3D f;
-  EXPECT_EQ(Copy(f.HostSetting), 100);
-  EXPECT_EQ(Copy(f.Shape1), 0.449f);
-  EXPECT_TRUE(f.ShapeFlag3);
-  EXPECT_TRUE(f.ShapeVector == VECFLOAT(1, 0, 0));
-  EXPECT_TRUE(f.DefaultOptions.ValueColours == Options().ValueColours);
+TEST(FunctionRecords, NewFunctionsTakeTheProcessDefaultOptionsForFunctions) {
+  Options functions, materials, savedFunctions, savedMaterials;
+  GetDefaultOptions(savedFunctions, savedMaterials);
+  functions.Background = 1;
+  materials.Background = 2;
+  SetDefaultOptions(functions, materials);
+  EXPECT_EQ(Copy(Fonction3D().DefaultOptions.Background), 1);
+  SetDefaultOptions(savedFunctions, savedMaterials);
+  EXPECT_EQ(Copy(Fonction3D().DefaultOptions.Background), 3);
 }
 
 TEST(FunctionRecords, LayerEqualityFollowsTheKindAndTheClass) {
