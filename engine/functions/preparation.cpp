@@ -15,8 +15,8 @@ float OctaveWeight(float gain, int octaves) {
   const int n = std::max(octaves, 0);
   const float g = std::fabs(gain);
   if (g == 1.0f)
-    return static_cast<float>(n + 1);
-  return (1.0f - std::pow(g, static_cast<float>(n + 1))) / (1.0f - g);
+    return static_cast<float>(n) + 1.0f;
+  return (1.0f - std::pow(g, static_cast<float>(n) + 1.0f)) / (1.0f - g);
 }
 
 // One axis of a procedural layer's scale.
