@@ -1,0 +1,212 @@
+#include "engine/materials/surface_params.h"
+
+#include <cmath>
+
+#include "engine/materials/texture.h"
+#include "engine/render/release_callbacks.h"
+
+// ResponseBase --------------------------------------------------------------
+
+ResponseBase& ResponseBase::operator=(const ResponseBase& other) {
+  if (this != &other) {
+    Variable = other.Variable;
+    Filter1 = other.Filter1;
+    Filter2 = other.Filter2;
+    Function = other.Function;
+    FunctionScale = other.FunctionScale;
+  }
+  return *this;
+}
+
+bool ResponseBase::SameFunction(const ResponseBase& other) const {
+  return Filter1 == other.Filter1 && Filter2 == other.Filter2 && Function == other.Function;
+}
+
+float ResponseBase::FunctionPosition(const VECTEUR& point, const VECTEUR& normal, BasicObject* object,
+                                     bool worldCoordinates) const {
+  return 10000.0f * Function.ExtraireFonction(point, normal, object, worldCoordinates);
+}
+
+// SpecularParams ------------------------------------------------------------
+
+SpecularParams::SpecularParams() { CreateValueTable(); }
+
+SpecularParams::SpecularParams(const SpecularParams& other) : ResponseBase(other) {
+  HighlightColour = other.HighlightColour;
+  Intensity = other.Intensity;
+  Sharpness = other.Sharpness;
+  HighlightMode = other.HighlightMode;
+  for (int i = 0; i < 251; i++)
+    ValueTable[i] = other.ValueTable[i];
+}
+
+SpecularParams& SpecularParams::operator=(const SpecularParams& other) {
+  if (this != &other) {
+    ResponseBase::operator=(other);
+    HighlightColour = other.HighlightColour;
+    Intensity = other.Intensity;
+    Sharpness = other.Sharpness;
+    HighlightMode = other.HighlightMode;
+    for (int i = 0; i < 251; i++)
+      ValueTable[i] = other.ValueTable[i];
+  }
+  return *this;
+}
+
+bool SpecularParams::operator==(const SpecularParams& other) const {
+  if (HighlightMode != other.HighlightMode || Variable != other.Variable || !(FunctionScale == other.FunctionScale) ||
+      !(HighlightColour == other.HighlightColour))
+    return false;
+  if (Variable && !SameFunction(other))
+    return false;
+  return Intensity == other.Intensity && Sharpness == other.Sharpness;
+}
+
+void SpecularParams::CreateValueTable() {
+  const double e = std::exp(6.0 * Sharpness);
+  const double top = 255.0 * Intensity;
+  for (int i = 0; i <= 250; i++) {
+    // Saturate instead of wrapping when an intensity beyond 1 pushes the table past 16 bits.
+    double v = std::pow(0.004 * i, e) * top;
+    if (v > 32767.0)
+      v = 32767.0;
+    ValueTable[i] = static_cast<int16_t>(static_cast<int>(v));
+  }
+}
+
+void SpecularParams::SetSpecularParams(float intensity, float sharpness, bool mode) {
+  Intensity = intensity;
+  Sharpness = sharpness;
+  HighlightMode = mode;
+  CreateValueTable();
+}
+
+void SpecularParams::GetSpecularParams(float& intensity, float& sharpness, bool& mode) const {
+  intensity = Intensity;
+  sharpness = Sharpness;
+  mode = HighlightMode;
+}
+
+int SpecularParams::ExtraireBrillance(const VECTEUR& point, const VECTEUR& normal, float cosine, BasicObject* object,
+                                      bool worldCoordinates, float boost) const {
+  if (!(cosine > 0.0f))
+    return 0;
+  if (cosine > 1.0f)
+    cosine = 1.0f;  // a cosine a hair above 1 must not index past the table
+  if (!Variable) {
+    const int i = static_cast<int>(250.0f * cosine);
+    if (boost == 0.0f)
+      return ValueTable[i];
+    const float m = static_cast<float>(ValueTable[250]) + 1.0f;
+    return static_cast<int>(static_cast<float>(ValueTable[i]) * (255.0f * boost + m) / m);
+  }
+  const float v = FunctionPosition(point, normal, object, worldCoordinates);
+  const int intensity = static_cast<int>(ExtraireFiltre(v, &Filter1) * 255.0f * Intensity);
+  const float s = ExtraireFiltre(v, &Filter2) * 6.0f * Sharpness;
+  return static_cast<int>(std::pow(cosine, std::exp(s)) * (static_cast<float>(intensity) + boost));
+}
+
+int SpecularParams::ExtraireBrill1() const { return static_cast<int>(255.0f * Intensity); }
+
+float SpecularParams::ExtraireBrill2() const { return std::exp(6.0f * Sharpness); }
+
+// TransparencyParams --------------------------------------------------------
+
+TransparencyParams::TransparencyParams(const TransparencyParams& other) : ResponseBase(other) {
+  ResponseMode = other.ResponseMode;
+  Refraction = other.Refraction;
+  Falloff = other.Falloff;
+  TintColour1 = other.TintColour1;
+  TintColour2 = other.TintColour2;
+  Absorption = other.Absorption;
+  Amount = other.Amount;
+  Interior = other.Interior ? new Texture(*other.Interior) : nullptr;
+  SecondAmount = other.SecondAmount;
+  GlowStrength = other.GlowStrength;
+  GlowThreshold = other.GlowThreshold;
+  HostFloat = other.HostFloat;
+}
+
+TransparencyParams::~TransparencyParams() {
+  if (Interior)
+    ReleaseMaterial(Interior);
+  Interior = nullptr;
+}
+
+TransparencyParams& TransparencyParams::operator=(const TransparencyParams& other) {
+  if (this == &other)
+    return *this;
+  ResponseBase::operator=(other);
+  ResponseMode = other.ResponseMode;
+  Refraction = other.Refraction;
+  Falloff = other.Falloff;
+  TintColour1 = other.TintColour1;
+  TintColour2 = other.TintColour2;
+  Absorption = other.Absorption;
+  Amount = other.Amount;
+  // Copy first, then release: the source's interior may live inside our own.
+  Texture* copy = other.Interior ? new Texture(*other.Interior) : nullptr;
+  if (Interior)
+    ReleaseMaterial(Interior);
+  Interior = copy;
+  SecondAmount = other.SecondAmount;
+  GlowStrength = other.GlowStrength;
+  GlowThreshold = other.GlowThreshold;
+  HostFloat = other.HostFloat;
+  return *this;
+}
+
+bool TransparencyParams::operator==(const TransparencyParams& other) const {
+  if (Variable != other.Variable || Absorption != other.Absorption || Amount != other.Amount ||
+      SecondAmount != other.SecondAmount || ResponseMode != other.ResponseMode || Refraction != other.Refraction ||
+      Falloff != other.Falloff || !(TintColour1 == other.TintColour1) || !(TintColour2 == other.TintColour2) ||
+      !(FunctionScale == other.FunctionScale) || GlowStrength != other.GlowStrength ||
+      GlowThreshold != other.GlowThreshold || HostFloat != other.HostFloat)
+    return false;
+  if (Variable && !SameFunction(other))
+    return false;
+  if ((Interior == nullptr) != (other.Interior == nullptr))
+    return false;
+  return !Interior || *Interior == *other.Interior;
+}
+
+float TransparencyParams::ExtraireTransparence(const VECTEUR& point, const VECTEUR& normal, float& second,
+                                               BasicObject* object, bool worldCoordinates) const {
+  if (!Variable) {
+    second = SecondAmount;
+    return Amount;
+  }
+  const float v = FunctionPosition(point, normal, object, worldCoordinates);
+  second = ExtraireFiltre(v, &Filter2) * SecondAmount;
+  return ExtraireFiltre(v, &Filter1) * Amount;
+}
+
+// ReflexionParams -----------------------------------------------------------
+
+ReflexionParams& ReflexionParams::operator=(const ReflexionParams& other) {
+  if (this != &other) {
+    ResponseBase::operator=(other);
+    ResponseMode = other.ResponseMode;
+    Amount = other.Amount;
+    SecondAmount = other.SecondAmount;
+  }
+  return *this;
+}
+
+bool ReflexionParams::operator==(const ReflexionParams& other) const {
+  if (ResponseMode != other.ResponseMode || !(FunctionScale == other.FunctionScale) || Variable != other.Variable ||
+      Amount != other.Amount || SecondAmount != other.SecondAmount)
+    return false;
+  return !Variable || SameFunction(other);
+}
+
+float ReflexionParams::ExtraireReflexion(const VECTEUR& point, const VECTEUR& normal, float& second,
+                                         BasicObject* object, bool worldCoordinates) const {
+  if (!Variable) {
+    second = SecondAmount;
+    return Amount;
+  }
+  const float v = FunctionPosition(point, normal, object, worldCoordinates);
+  second = ExtraireFiltre(v, &Filter2) * SecondAmount;
+  return ExtraireFiltre(v, &Filter1) * Amount;
+}
