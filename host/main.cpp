@@ -1,20 +1,21 @@
 // orvelle2: renders landscape files into pictures.
 #include <cstdio>
-#include <cstring>
+#include <string>
 
-#include "biosphere/biosphere.h"
-#include "engine/engine.h"
+#include "host/command_line.h"
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; i++) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("orvelle2 0.1.0 (biosphere %s)\n", BiosphereVersion());
+  RenderRequest request;
+  std::string message;
+  switch (ParseCommandLine(argc, argv, request, message)) {
+    case CommandLineResult::Exit:
+      std::fputs(message.c_str(), stdout);
       return 0;
-    }
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::printf("usage: orvelle2 [--help] [--version]\n");
-      return 0;
-    }
+    case CommandLineResult::Error:
+      std::fprintf(stderr, "orvelle2: %s\n", message.c_str());
+      return 2;
+    case CommandLineResult::Run:
+      break;
   }
   std::fprintf(stderr, "orvelle2: rendering landscape files is not available in this build\n");
   return 1;

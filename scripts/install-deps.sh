@@ -12,6 +12,9 @@ packages=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
+  nlohmann-json3-dev
+  libstb-dev
+  libcli11-dev
 )
 
 missing=()

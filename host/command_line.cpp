@@ -1,0 +1,81 @@
+#include "host/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "host/version.h"
+
+namespace {
+
+// "WxH" with both sides in range.
+bool ParseScreen(const std::string& text, int& width, int& height) {
+  int w = 0, h = 0;
+  char x = 0, extra = 0;
+  if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X'))
+    return false;
+  if (w < 1 || h < 1 || w > MaxPictureSide || h > MaxPictureSide)
+    return false;
+  width = w;
+  height = h;
+  return true;
+}
+
+}  // namespace
+
+CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequest& request, std::string& message) {
+  CLI::App app{"orvelle2 renders landscape files into pictures.", "orvelle2"};
+  app.set_version_flag("--version", std::string("orvelle2 ") + OrvelleVersion);
+  std::string screen;
+  app.add_option("landscape", request.landscape, "Landscape file (JSON); without one the default landscape");
+  app.add_flag("-r", request.render, "Render the landscape (what orvelle2 always does)");
+  app.add_option("-o,--output", request.output, "Picture file (.bmp, .png or .jpg); default: the landscape's name .bmp");
+  app.add_flag("-m", request.resume, "Resume an interrupted render from its checkpoint");
+  app.add_option("-x,--width", request.width, "Picture width in pixels")->check(CLI::Range(1, MaxPictureSide));
+  app.add_option("-y,--height", request.height, "Picture height in pixels")->check(CLI::Range(1, MaxPictureSide));
+  app.add_flag("-f", request.fullScreen, "Make the picture as large as the screen allows, keeping its aspect ratio");
+  app.add_option("-q,--quality", request.quality, "Quality: 0 sketch, 1 preview, 2 final, 3 ultra, 4 user")
+      ->check(CLI::Range(0, 4));
+  app.add_option("--threads", request.threads, "Render threads (default: every core)")
+      ->check(CLI::Range(1, MaxThreads));
+  app.add_flag("--quiet", request.quiet, "No progress display");
+  app.add_option("--screen", screen, "Screen size that -f fills, as WxH (default 1920x1080)");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    message = app.help();
+    return CommandLineResult::Exit;
+  } catch (const CLI::CallForVersion&) {
+    message = std::string("orvelle2 ") + OrvelleVersion + "\n";
+    return CommandLineResult::Exit;
+  } catch (const CLI::ParseError& e) {
+    message = e.what();
+    return CommandLineResult::Error;
+  }
+  if (!screen.empty() && !ParseScreen(screen, request.screenWidth, request.screenHeight)) {
+    message = "--screen: expected WxH with sides from 1 to " + std::to_string(MaxPictureSide) + ", got '" + screen + "'";
+    return CommandLineResult::Error;
+  }
+  return CommandLineResult::Run;
+}
+
+std::string OutputPath(const RenderRequest& request) {
+  std::string path = request.output;
+  if (path.empty()) {
+    std::filesystem::path name(request.landscape.empty() ? std::string("landscape") : request.landscape);
+    path = name.replace_extension(".bmp").string();
+  }
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+void FitToScreen(const RenderRequest& request, int& width, int& height) {
+  if (width < 1 || height < 1)
+    return;
+  const double scale = std::min(static_cast<double>(request.screenWidth) / width,
+                                static_cast<double>(request.screenHeight) / height);
+  width = std::max(1, static_cast<int>(width * scale));
+  height = std::max(1, static_cast<int>(height * scale));
+}

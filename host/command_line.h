@@ -1,0 +1,40 @@
+// orvelle2's command line: the switches the batch renderer passes (-r -o<file> -m -x<n>
+// -y<n> -f -q<n>, values attached or separate) and the long options.
+#pragma once
+
+#include <string>
+
+struct RenderRequest {
+  std::string landscape;        // empty: the embedded default landscape
+  bool render = false;          // -r (rendering is what orvelle2 does; accepted for the batch renderer)
+  std::string output;           // -o / --output; empty: the landscape's name with .bmp
+  bool resume = false;          // -m: resume from the checkpoint
+  int width = 0;                // -x / --width; 0: the landscape's own size
+  int height = 0;               // -y / --height
+  bool fullScreen = false;      // -f: as large as the screen allows, keeping the aspect ratio
+  int quality = -1;             // -q / --quality 0..4; -1: the landscape's own setting
+  int threads = 0;              // --threads; 0: every core
+  bool quiet = false;           // --quiet: no progress display
+  int screenWidth = 1920;       // --screen WxH: the screen that -f fills
+  int screenHeight = 1080;
+};
+
+// The largest accepted picture side and thread count.
+constexpr int MaxPictureSide = 32768;
+constexpr int MaxThreads = 256;
+
+enum class CommandLineResult {
+  Run,    // the request is complete
+  Exit,   // --help or --version was answered: exit with status 0
+  Error,  // `message` says what is wrong: exit with status 2
+};
+
+// Parses argv into `request`. Help and version texts go to `message` as well.
+CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequest& request, std::string& message);
+
+// The output path: the request's, or the landscape's name (or "landscape") with .bmp.
+// Backslashes (from lists written for Windows) become slashes.
+std::string OutputPath(const RenderRequest& request);
+
+// The picture size -f gives for a picture of width x height on the request's screen.
+void FitToScreen(const RenderRequest& request, int& width, int& height);

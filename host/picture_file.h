@@ -1,0 +1,44 @@
+// Picture files: 24-bit pictures written as BMP, PNG or JPEG (by the file's extension)
+// without ever leaving a truncated file behind, and grey height maps read from any
+// picture format stb reads (8 or 16 bits per sample).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A 24-bit picture: rows top to bottom, each pixel red, green, blue.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgb;
+
+  Picture() = default;
+  Picture(int w, int h) : width(w), height(h), rgb(static_cast<size_t>(w) * h * 3, 0) {}
+  uint8_t* Pixel(int x, int y) { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+  const uint8_t* Pixel(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+enum class PictureFormat { Bmp, Png, Jpeg, Unknown };
+
+// The format a file name asks for (.bmp, .png, .jpg or .jpeg, in any case).
+PictureFormat FormatOfPath(const std::string& path);
+
+// Writes the picture to a temporary file beside `path` and renames it into place, so
+// that a failure never leaves a partial picture under the final name. The folder of a
+// relative path is created when missing. On failure returns false with `error` set.
+bool WritePicture(const std::string& path, const Picture& picture, std::string& error);
+
+// Reads a picture file into 8-bit RGB (any format stb reads); false with `error` set.
+bool ReadPicture(const std::string& path, Picture& picture, std::string& error);
+
+// A grey height map: one sample per pixel (the luminance of colour pictures), 0..65535 for
+// 16-bit files and 0..255 for 8-bit ones.
+struct HeightMap {
+  int width = 0;
+  int height = 0;
+  bool sixteenBit = false;
+  std::vector<uint16_t> samples;  // rows top to bottom
+};
+
+bool ReadHeightMap(const std::string& path, HeightMap& map, std::string& error);

@@ -1,0 +1,3 @@
+#pragma once
+
+constexpr const char* OrvelleVersion = "0.1.0";
