@@ -17,6 +17,7 @@ class ObjectsList;
 class BasicObject;
 class Texture;
 class TLight;
+class RandomGenerator;
 
 // The projection of a view; any other value is treated as ViewCamera.
 enum EViewType : int32_t {
@@ -58,6 +59,21 @@ struct TDrawInfo {
   TBoundingVolume* BoundingVolume = nullptr;  // root of the render's hierarchy, owned by the render
   ObjectsList* ContainersOfCamera = nullptr;  // objects whose inside holds the camera
   float PixelAngle = 0.0f;                    // size of one pixel at distance 1
+
+  // Engine-private part, after the fields shared with the host.
+  // The generator of the random draws made while rendering through this record (lens
+  // samples, soft shadows): each render thread gives its own, seeded from the picture
+  // position. Null: the draws come from rand() % 32768. Not owned.
+  RandomGenerator* Random = nullptr;
+  // The default camera GetActiveCamera made for a landscape without a camera. Owned by
+  // this record: freed with it, and a copy of the record gets its own copy of the camera
+  // (and its Camera field points there), so that no two records share it.
+  TCamera* DefaultCamera = nullptr;
+
+  TDrawInfo() = default;
+  TDrawInfo(const TDrawInfo& other);
+  TDrawInfo& operator=(const TDrawInfo& other);
+  ~TDrawInfo();
 };
 
 // Ray functions that trace secondary and shadow rays (TGlobalInfo::RayMode).
@@ -106,13 +122,17 @@ static_assert(offsetof(TDrawInfo, Camera) == 170);
 static_assert(offsetof(TDrawInfo, SunTint) == 194);
 static_assert(offsetof(TDrawInfo, BoundingVolume) == 218);
 static_assert(offsetof(TDrawInfo, PixelAngle) == 234);
-static_assert(sizeof(TDrawInfo) == 238);
+static_assert(offsetof(TDrawInfo, Random) == 238);
 static_assert(offsetof(TGlobalInfo, PreviewObject) == 8);
 static_assert(offsetof(TGlobalInfo, PreviewWorldScale) == 24);
 static_assert(offsetof(TGlobalInfo, PreviewMaterial) == 25);
 static_assert(offsetof(TGlobalInfo, Lights) == 41);
 static_assert(offsetof(TGlobalInfo, DepthHitPoints) == 57);
 static_assert(sizeof(TGlobalInfo) == 57 + 24 * DepthHitPointCount);
+
+// Derives the per-render camera values of di (through GetActiveCamera), the sun light of
+// gi, the sun and sky tints and the pixel angle. Works without any light.
+void InitVariables(TGlobalInfo* gi, TDrawInfo* di);
 
 // Orthographic projections of a world point to the screen of a view:
 // top:   sx = Scale·x + CentreX, sy = CentreY - Scale·y
