@@ -25,9 +25,9 @@ class TLight : public Planar {
   // to the light): the material's response to the angle of incidence, the cloud shadow
   // of the sun, the light's own falloff and the scene's shadows. False when no light
   // arrives. `object` is the lit surface's object, null when a cloud is lit.
-  virtual bool ComputeLightContribution(Texture* material, float blend, Ray* toLight, bool cloudShadow,
-                                        VECTEUR& normal, float invDistance, VECFLOAT& colour, TGlobalInfo* gi,
-                                        TDrawInfo* di, const BasicObject* object);
+  virtual bool ComputeLightContribution(Texture* material, float blend, Ray* toLight, bool cloudShadow, VECTEUR& normal,
+                                        float invDistance, VECFLOAT& colour, TGlobalInfo* gi, TDrawInfo* di,
+                                        const BasicObject* object);
   // The light's colour at 1 / invDistance along `toLight`; false when none arrives.
   virtual bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) = 0;
 
@@ -123,6 +123,11 @@ TLight* GetSunLight(TArray<TLight*>* lights);
 bool IsLight(const BasicObject* object);
 // A new copy of a light of any kind (null for anything that is not a light).
 TLight* CopyLight(BasicObject* light);
+
+// Traces `ray` with the ray function of gi->RayMode up to maxDistance; colour starts
+// white (an unobstructed shadow ray). Shadow rays carry their remaining length in
+// `factor`, so that a shadow ray continued past a transparent surface stops at the light.
+double TraceRayWithin(Ray* ray, float maxDistance, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di);
 
 // The factor by which the clouds of the landscape dim the sun along `toSun` (1: no
 // shadow), for the render context's landscape and its CloudShadow strength.

@@ -29,14 +29,13 @@ struct ResponseBase {
   // Filters and function equal (the part compared for variable records).
   bool SameFunction(const ResponseBase& other) const;
   // 10000 times the function's value at a point.
-  float FunctionPosition(const VECTEUR& point, const VECTEUR& normal, BasicObject* object,
-                         bool worldCoordinates) const;
+  float FunctionPosition(const VECTEUR& point, const VECTEUR& normal, BasicObject* object, bool worldCoordinates) const;
 };
 
 struct SpecularParams : ResponseBase {
   VECFLOAT HighlightColour{1.0f, 1.0f, 1.0f};
-  float Intensity = 0.4f;   // 0..1 for highlights 0..255
-  float Sharpness = 0.35f;  // exponent exp(6 Sharpness)
+  float Intensity = 0.4f;      // 0..1 for highlights 0..255
+  float Sharpness = 0.35f;     // exponent exp(6 Sharpness)
   bool HighlightMode = false;  // true: the highlight is tinted by the surface colour
   int16_t ValueTable[251];     // constant highlight by cosine, 0.004 apart
 
@@ -100,7 +99,9 @@ struct CycleParams {
   float CycleBlend = 0.8f;       // weight of the unmoved point
   float CycleFrequency = 0.05f;  // frequency of the noise vector
 
-  bool operator==(const CycleParams& c) const { return CycleBlend == c.CycleBlend && CycleFrequency == c.CycleFrequency; }
+  bool operator==(const CycleParams& c) const {
+    return CycleBlend == c.CycleBlend && CycleFrequency == c.CycleFrequency;
+  }
   CycleParams& operator=(const CycleParams& c) {
     CycleBlend = c.CycleBlend;
     CycleFrequency = c.CycleFrequency;

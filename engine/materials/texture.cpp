@@ -198,11 +198,10 @@ bool Texture::operator==(const Texture& other) const {
   if (MaterialKind == SimpleMaterial) {
     if (ColourSource != other.ColourSource)
       return false;
-    if (ColourSource == 1 &&
-        (PictureFlag1 != other.PictureFlag1 || PictureFlag2 != other.PictureFlag2 || !(Picture == other.Picture) ||
-         PictureMapping != other.PictureMapping || !(PictureOrigin == other.PictureOrigin) ||
-         PictureOffsetU != other.PictureOffsetU || PictureOffsetV != other.PictureOffsetV ||
-         PictureMode != other.PictureMode))
+    if (ColourSource == 1 && (PictureFlag1 != other.PictureFlag1 || PictureFlag2 != other.PictureFlag2 ||
+                              !(Picture == other.Picture) || PictureMapping != other.PictureMapping ||
+                              !(PictureOrigin == other.PictureOrigin) || PictureOffsetU != other.PictureOffsetU ||
+                              PictureOffsetV != other.PictureOffsetV || PictureMode != other.PictureMode))
       return false;
     if (!(Specular == other.Specular) || !(Transparency == other.Transparency) || !(Reflection == other.Reflection) ||
         !(ColourFilter == other.ColourFilter) || !(Colours == other.Colours))
@@ -217,7 +216,8 @@ bool Texture::operator==(const Texture& other) const {
     if (BumpDepth != 0.0f && (!(BumpFunction == other.BumpFunction) || !(BumpFilter == other.BumpFilter)))
       return false;
   } else {
-    if ((Material1 == nullptr) != (other.Material1 == nullptr) || (Material2 == nullptr) != (other.Material2 == nullptr))
+    if ((Material1 == nullptr) != (other.Material1 == nullptr) ||
+        (Material2 == nullptr) != (other.Material2 == nullptr))
       return false;
     if (Material1 && !(*Material1 == *other.Material1))
       return false;
@@ -225,13 +225,12 @@ bool Texture::operator==(const Texture& other) const {
       return false;
     if (EnvironmentInfluence != other.EnvironmentInfluence)
       return false;
-    if (EnvironmentInfluence &&
-        (MixThreshold != other.MixThreshold || MixWidth != other.MixWidth ||
-         !Within(SlopeInfluence, other.SlopeInfluence, 1e-5f) ||
-         !Within(AltitudeInfluence, other.AltitudeInfluence, 1e-5f) ||
-         !Within(OrientationInfluence, other.OrientationInfluence, 1e-5f) ||
-         !(PreferredDirection == other.PreferredDirection) || InvertSlope != other.InvertSlope ||
-         AltitudeAbove != other.AltitudeAbove))
+    if (EnvironmentInfluence && (MixThreshold != other.MixThreshold || MixWidth != other.MixWidth ||
+                                 !Within(SlopeInfluence, other.SlopeInfluence, 1e-5f) ||
+                                 !Within(AltitudeInfluence, other.AltitudeInfluence, 1e-5f) ||
+                                 !Within(OrientationInfluence, other.OrientationInfluence, 1e-5f) ||
+                                 !(PreferredDirection == other.PreferredDirection) ||
+                                 InvertSlope != other.InvertSlope || AltitudeAbove != other.AltitudeAbove))
       return false;
   }
   return TransitionMode == other.TransitionMode;
@@ -431,8 +430,8 @@ float Texture::MixValue(const VECTEUR& point, const VECTEUR& normal, BasicObject
   return m;
 }
 
-int Texture::ExtraireBrillance(const VECTEUR& point, const VECTEUR& normal, const VECTEUR& toLight,
-                               BasicObject* object, float f) const {
+int Texture::ExtraireBrillance(const VECTEUR& point, const VECTEUR& normal, const VECTEUR& toLight, BasicObject* object,
+                               float f) const {
   const float c = static_cast<float>(Dot(normal, toLight));
   return Specular.ExtraireBrillance(point, normal, c, object, WorldCoordinates, f);
 }

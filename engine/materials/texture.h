@@ -131,8 +131,8 @@ class Texture {
   float ExtraireShadow(ImpactInfo& hit, Ray* ray, WhatSide side, float distance, CLRINT& colour, TGlobalInfo* gi,
                        TDrawInfo* di, TObject3D* object) const;
   // Shades a hit into `colour`; returns the surface's transparency there (0 opaque).
-  float ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT& colour, TGlobalInfo* global,
-                       TDrawInfo* draw, TObject3D* object, float bumpStep) const;
+  float ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT& colour, TGlobalInfo* global, TDrawInfo* draw,
+                       TObject3D* object, float bumpStep) const;
 
   // True while the material is prepared for a render.
   bool IsPrepared() const { return prepared; }

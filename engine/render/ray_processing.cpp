@@ -7,6 +7,7 @@
 #include "engine/materials/colour_table.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/bounding_volume.h"
+#include "engine/render/atmosphere.h"
 #include "engine/render/landscape.h"
 #include "engine/render/options.h"
 
@@ -17,37 +18,15 @@ const VECTEUR PreviewLight = Normalised(VECTEUR(0.6, 2.0, 3.0));
 // The maximum distance of the function preview's rays.
 constexpr double FunctionPreviewDistance = 10000.0;
 
-// ---------------------------------------------------------------------------------------
-// Stand-ins until the material code and the sky are in place; each is the one place where
-// its replacement plugs in.
-
-// Shading of a hit: the material's ExtraireAspect. Until materials shade, every surface is
-// what switched-off materials give without lights: opaque plain grey (192, 192, 192). A
-// shadow ray is stopped by it (no light passes).
-float ShadeHit(const Texture* /*material*/, ImpactInfo& /*hit*/, float /*distance*/, Ray* ray, CLRINT& colour,
-               TGlobalInfo* /*gi*/, TDrawInfo* /*di*/, TObject3D* /*object*/, float /*footprint*/) {
+// Shading of a hit: the material's ExtraireAspect. A hit without a material (its index lies
+// beyond the landscape's materials) is opaque plain grey and stops shadow rays.
+float ShadeHit(const Texture* material, ImpactInfo& hit, float distance, Ray* ray, CLRINT& colour, TGlobalInfo* gi,
+               TDrawInfo* di, TObject3D* object, float footprint) {
+  if (material)
+    return material->ExtraireAspect(hit, distance, ray, colour, gi, di, object, footprint);
   colour = ray->shadowRay ? CLRINT(0, 0, 0) : CLRINT(192, 192, 192);
   return 0.0f;
 }
-
-// The colour of a ray that left the scene. Until the sky is in place, the base gradient of
-// the landscape's sky colours by elevation alone (without sun disc, glow, clouds or haze).
-void SkyColour(Ray* ray, CLRINT& colour, TGlobalInfo* /*gi*/, TDrawInfo* di) {
-  colour = CLRINT(0, 0, 0);
-  if (!di->Landscape)
-    return;
-  const TPaysage& landscape = *di->Landscape;
-  const double farZ = ray->origin.z + 1e8 * ray->direction.z;
-  const double top = double(landscape.GradientBase) + landscape.GradientThickness;
-  // A gradient without thickness is a step at its base.
-  double g = landscape.GradientThickness != 0.0f ? (top - farZ) / landscape.GradientThickness
-                                                 : (farZ >= landscape.GradientBase ? 0.0 : 1.0);
-  g = std::clamp(g, 0.0, 1.0);
-  ExtraireCouleur(static_cast<int>((1.0 - g) * 10000.0), &landscape.SkyColours, colour);
-}
-
-
-// ---------------------------------------------------------------------------------------
 
 // The preview settings of the material under preview, or those a new material would get
 // when there is none.
@@ -432,7 +411,7 @@ double ProcessARay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, T
     if (ray->shadowRay)
       colour = CLRINT(255, 255, 255);
     else
-      SkyColour(ray, colour, gi, di);
+      SkyColour(ray, di, gi, colour);
     return MissDistance;
   }
   ray->distance = static_cast<float>(ray->distance + t);

@@ -1,0 +1,149 @@
+#include "tests/engine/render/shading_scene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace shading;
+
+namespace {
+
+constexpr int Width = 96, Height = 72;
+
+std::string DataPath(const char* name) {
+  std::string here = __FILE__;
+  return here.substr(0, here.find_last_of('/')) + "/data/" + name;
+}
+
+// The test scene: a sphere with a mixed material (rock and snow by a noise, turned by the
+// slope) over a grassy plane, a soft sun and one cloud layer.
+struct PictureScene : Scene {
+  PictureScene() {
+    Texture* ground = FlatMaterial(90, 140, 60);
+    ground->ColourFunction.Layers[0].Kind = 1;
+    ground->ColourFunction.Layers[0].Scale = VECFLOAT(0.5f, 0.5f, 0.5f);
+    ground->Colours.Flush();
+    ground->Colours.Add(VALCLR(0, CLR(30, 100, 60)));
+    ground->Colours.Add(VALCLR(10000, CLR(60, 170, 120)));
+    const unsigned groundIndex = AddMaterial(ground);
+
+    Texture* rock = FlatMaterial(120, 110, 100);
+    rock->Specular.SetSpecularParams(0.5f, 0.5f, false);
+    Texture* snow = FlatMaterial(245, 245, 255);
+    Texture* mixed = new Texture();
+    mixed->MaterialKind = MixedMaterial;
+    mixed->Material1 = rock;
+    mixed->Material2 = snow;
+    mixed->ColourFunction.Layers[0].Kind = 1;
+    mixed->ColourFunction.Layers[0].Scale = VECFLOAT(0.3f, 0.3f, 0.3f);
+    mixed->MixThreshold = 0.6f;
+    mixed->MixWidth = 0.2f;
+    mixed->EnvironmentInfluence = true;
+    mixed->SlopeInfluence = 0.4f;
+    mixed->AltitudeInfluence = 0.0f;
+    mixed->TransitionMode = 2;
+    const unsigned sphereIndex = AddMaterial(mixed);
+
+    Add(Ground(groundIndex));
+    Add(Sphere(sphereIndex, 0.0, 0.0, 1.2, 1.2f));
+    AddLight(Sun(VECTEUR(-0.5, 0.6, -0.62), 0.06f))->Colour = VECFLOAT(1.6f, 1.55f, 1.45f);
+
+    CloudLayer* layer = AddCloud(new CloudLayer());
+    layer->Altitude = 400.0f;
+    Texture* cloud = FlatMaterial(255, 255, 255);
+    cloud->Transparency.Variable = true;
+    cloud->Transparency.Amount = 1.0f;
+    cloud->Transparency.Function.Layers[0].Kind = 1;
+    cloud->Transparency.Function.Layers[0].Scale = VECFLOAT(0.2f, 0.2f, 0.2f);
+    cloud->Transparency.Filter1.Keys.Flush();
+    FILTRE low, high;
+    low.Linear = FLTR(4500, 0);
+    high.Linear = FLTR(5500, 10000);
+    cloud->Transparency.Filter1.Keys.Add(low);
+    cloud->Transparency.Filter1.Keys.Add(high);
+    layer->Material = cloud;
+    landscape.CloudShadow = 0.3f;
+    landscape.HazeHeight = 300000.0f;
+    landscape.HazeStrength = 0.4f;
+    landscape.HazeColour = CLR(240, 230, 220);
+    landscape.FogColour = CLR(250, 240, 230);
+  }
+};
+
+// Renders the scene from a fixed camera, one generator seeded by position per pixel.
+std::vector<uint8_t> Render(PictureScene& scene, int threads) {
+  std::vector<uint8_t> rgb(Width * Height * 3);
+  const VECTEUR eye(0.0, -7.0, 2.2);
+  auto rows = [&](int first, int step) {
+    ThreadRecords records(scene);
+    for (int y = first; y < Height; y += step)
+      for (int x = 0; x < Width; x++) {
+        records.random.Seed(PositionSeed(x, y));
+        const VECTEUR dir((x - Width / 2 + 0.5) / Width * 1.2, 1.0, -(y - Height / 2 + 0.5) / Width * 1.2 + 0.05);
+        const CLRINT c = Scene::TraceWith(eye, dir, records.gi, records.di);
+        uint8_t* p = &rgb[(y * Width + x) * 3];
+        p[0] = static_cast<uint8_t>(c.r > 255 ? 255 : c.r);
+        p[1] = static_cast<uint8_t>(c.g > 255 ? 255 : c.g);
+        p[2] = static_cast<uint8_t>(c.b > 255 ? 255 : c.b);
+      }
+  };
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; t++)
+    pool.emplace_back(rows, t, threads);
+  for (std::thread& t : pool)
+    t.join();
+  return rgb;
+}
+
+bool ReadPpm(const std::string& path, std::vector<uint8_t>& rgb) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int w = 0, h = 0, max = 0;
+  if (!(in >> magic >> w >> h >> max) || magic != "P6" || w != Width || h != Height || max != 255)
+    return false;
+  in.get();
+  rgb.resize(Width * Height * 3);
+  return static_cast<bool>(in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size())));
+}
+
+void WritePpm(const std::string& path, const std::vector<uint8_t>& rgb) {
+  std::ofstream out(path, std::ios::binary);
+  out << "P6\n" << Width << " " << Height << "\n255\n";
+  out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+}
+
+TEST(ShadingScene, RendersAsTheReferencePicture) {
+  QualityGuard quality;
+  *quality = QualityPreset(SettingGood);
+  PictureScene scene;
+  ASSERT_TRUE(scene.Prepare());
+  const std::vector<uint8_t> rgb = Render(scene, 1);
+  const std::string reference = DataPath("shading_scene.ppm");
+  if (std::getenv("ORVELLE_UPDATE_REFERENCES")) {
+    WritePpm(reference, rgb);
+    GTEST_SKIP() << "reference written to " << reference;
+  }
+  std::vector<uint8_t> expected;
+  ASSERT_TRUE(ReadPpm(reference, expected)) << reference;
+  int off = 0;
+  for (size_t i = 0; i < rgb.size(); i++)
+    if (std::abs(rgb[i] - expected[i]) > 2)
+      off++;
+  EXPECT_LE(off, 20) << "channels differing by more than 2 from the reference";
+}
+
+TEST(ShadingScene, TwoThreadsShadeLikeOne) {
+  QualityGuard quality;
+  *quality = QualityPreset(SettingGood);
+  PictureScene scene;
+  ASSERT_TRUE(scene.Prepare());
+  // Transparency in the picture too: a glass ball in front of the sphere.
+  EXPECT_EQ(Render(scene, 1), Render(scene, 2));
+}
+
+}  // namespace
