@@ -455,10 +455,11 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
     }
   }
 
-  // 11. Reflected and transmitted rays.
+  // 11. Reflected and transmitted rays. A surface without an object is a cloud: the sky
+  // behind it is composed by the sky itself, through the transparency returned.
   double total[3] = {0.0, 0.0, 0.0};
   const VECTEUR mirrored = incident - facing * (2.0 * Dot(incident, facing));
-  if (r * weight > 0.009f && ray->depth < 6) {
+  if (object && r * weight > 0.009f && ray->depth < 6) {
     Ray reflected(*ray);
     reflected.origin = point + facing * 0.00001;
     reflected.direction = mirrored;
@@ -471,7 +472,7 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
     total[1] += c.g * r;
     total[2] += c.b * r;
   }
-  if (tau * weight > 0.009f && ray->depth < 6) {
+  if (object && tau * weight > 0.009f && ray->depth < 6) {
     Ray through(*ray);
     through.origin = point - facing * 0.00001;
     through.direction = transmitted;
