@@ -21,7 +21,7 @@ std::string DataPath(const char* name) {
 }
 
 // The test scene: a sphere with a mixed material (rock and snow by a noise, turned by the
-// slope) over a grassy plane, a soft sun and one cloud layer.
+// slope) and a small blue glass ball over a grassy plane, a soft sun and one cloud layer.
 struct PictureScene : Scene {
   PictureScene() {
     Texture* ground = FlatMaterial(90, 140, 60);
@@ -49,8 +49,16 @@ struct PictureScene : Scene {
     mixed->TransitionMode = 2;
     const unsigned sphereIndex = AddMaterial(mixed);
 
+    Texture* glass = FlatMaterial(120, 170, 255);
+    glass->Transparency.Amount = 0.8f;
+    glass->Transparency.Refraction = 1.3f;
+    glass->SurfaceFlag4 = true;
+    glass->Specular.SetSpecularParams(0.8f, 0.7f, false);
+    const unsigned glassIndex = AddMaterial(glass);
+
     Add(Ground(groundIndex));
     Add(Sphere(sphereIndex, 0.0, 0.0, 1.2, 1.2f));
+    Add(Sphere(glassIndex, 1.9, -1.6, 0.55, 0.55f));
     AddLight(Sun(VECTEUR(-0.5, 0.6, -0.62), 0.06f))->Colour = VECFLOAT(1.6f, 1.55f, 1.45f);
 
     CloudLayer* layer = AddCloud(new CloudLayer());
@@ -142,7 +150,6 @@ TEST(ShadingScene, TwoThreadsShadeLikeOne) {
   *quality = QualityPreset(SettingGood);
   PictureScene scene;
   ASSERT_TRUE(scene.Prepare());
-  // Transparency in the picture too: a glass ball in front of the sphere.
   EXPECT_EQ(Render(scene, 1), Render(scene, 2));
 }
 
