@@ -5,6 +5,15 @@
 #include "engine/materials/texture.h"
 #include "engine/render/release_callbacks.h"
 
+namespace {
+// Truncates to an int, saturating at the int range instead of overflowing.
+int SaturatedInt(double v) {
+  if (!(v > -2147483647.0))
+    return v != v ? 0 : -2147483647;
+  return v >= 2147483647.0 ? 2147483647 : static_cast<int>(v);
+}
+}  // namespace
+
 // ResponseBase --------------------------------------------------------------
 
 ResponseBase& ResponseBase::operator=(const ResponseBase& other) {
@@ -68,8 +77,7 @@ void SpecularParams::CreateValueTable() {
   for (int i = 0; i <= 250; i++) {
     // Saturate instead of wrapping when an intensity beyond 1 pushes the table past 16 bits.
     double v = std::pow(0.004 * i, e) * top;
-    if (v > 32767.0)
-      v = 32767.0;
+    v = v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.0 : v);
     ValueTable[i] = static_cast<int16_t>(static_cast<int>(v));
   }
 }
@@ -98,12 +106,12 @@ int SpecularParams::ExtraireBrillance(const VECTEUR& point, const VECTEUR& norma
     if (boost == 0.0f)
       return ValueTable[i];
     const float m = static_cast<float>(ValueTable[250]) + 1.0f;
-    return static_cast<int>(static_cast<float>(ValueTable[i]) * (255.0f * boost + m) / m);
+    return SaturatedInt(static_cast<float>(ValueTable[i]) * (255.0f * boost + m) / m);
   }
   const float v = FunctionPosition(point, normal, object, worldCoordinates);
   const int intensity = static_cast<int>(ExtraireFiltre(v, &Filter1) * 255.0f * Intensity);
   const float s = ExtraireFiltre(v, &Filter2) * 6.0f * Sharpness;
-  return static_cast<int>(std::pow(cosine, std::exp(s)) * (static_cast<float>(intensity) + boost));
+  return SaturatedInt(std::pow(cosine, std::exp(s)) * (static_cast<float>(intensity) + boost));
 }
 
 int SpecularParams::ExtraireBrill1() const { return static_cast<int>(255.0f * Intensity); }

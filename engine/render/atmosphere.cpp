@@ -70,6 +70,14 @@ void CloudHitRecord(const VECTEUR& q, ImpactInfo& hit) {
 
 namespace {
 
+// A colour-table position; tables answer their end colours beyond 0..10000, so far
+// positions are clamped rather than converted out of the int range.
+int TablePosition(double v) {
+  if (!(v > -100000.0))
+    return -100000;
+  return v > 100000.0 ? 100000 : static_cast<int>(v);
+}
+
 uint16_t Saturated(double v) {
   if (!(v > 0.0))
     return 0;
@@ -167,11 +175,11 @@ void SkyColour(Ray* ray, TDrawInfo* di, TGlobalInfo* gi, CLRINT& colour) {
   CLRINT base;
   const double disc = landscape->SunDiscCos;
   if (s > disc) {
-    ExtraireCouleur(static_cast<int>((s - disc) * 10000.0 / (1.0 - disc)), &landscape->SunColours, base);
+    ExtraireCouleur(TablePosition((s - disc) * 10000.0 / (1.0 - disc)), &landscape->SunColours, base);
   } else {
     const double weight = landscape->SunWeight;
     const double gp = weight != -1.0 ? (s * weight + g) / (weight + 1.0) : g;
-    ExtraireCouleur(static_cast<int>((1.0 - gp) * 10000.0), &landscape->SkyColours, base);
+    ExtraireCouleur(TablePosition((1.0 - gp) * 10000.0), &landscape->SkyColours, base);
   }
   // 7. Glow around the sun, each channel's gain clamped to 255.
   if (landscape->GlowCos != 1.0f) {
