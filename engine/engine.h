@@ -31,3 +31,4 @@
 #include "engine/render/landscape.h"
 #include "engine/render/options.h"
 #include "engine/render/paths.h"
+#include "engine/terrain/terrain.h"

@@ -4,6 +4,7 @@
 
 #include "engine/objects/aggregates.h"
 #include "engine/objects/primitives.h"
+#include "engine/terrain/terrain.h"
 
 namespace {
 
@@ -53,6 +54,13 @@ void CopyObject(BasicObject** out, BasicObject* src) {
     case BasicObject::TypePyramid:
       copy = CopyPrimitive<TPyramide, Obj>(src);
       break;
+    case BasicObject::TypeTerrain: {
+      const Terrain& terrain = static_cast<Terrain&>(*src);
+      Terrain* grid = new Terrain(terrain.width, terrain.height, 0);
+      *grid = terrain;
+      copy = grid;
+      break;
+    }
     case BasicObject::TypeUnion:
       copy = CopyAggregate<TCSGUnion>(src);
       break;
