@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/functions/noise.h"
+#include "engine/lights/light.h"
 #include "engine/objects/object_tools.h"
 #include "engine/platform/random.h"
 #include "engine/render/environment.h"
@@ -158,7 +159,18 @@ void TCamera::Rotate(float a, float b, float c, TDrawInfo* di, bool absolute) {
 void TCamera::MoveTo(float x, float y, float z, TDrawInfo* di) {
   if (di && GetEnvironment()->CameraAboveGround && z < di->GroundLevel)
     z = di->GroundLevel;
+  const VECTEUR moved = VECTEUR(x, y, z) - centre;
   centre = VECTEUR(x, y, z);
+  // Directional lights that follow the camera move with it, unless the host holds them.
+  if (!di || !di->Landscape || !di->Landscape->Objects)
+    return;
+  for (BasicObject* object : *di->Landscape->Objects) {
+    if (object->type != TypeDirectionalLight || InHostSelection(object))
+      continue;
+    TDirectionLight* light = dynamic_cast<TDirectionLight*>(object);
+    if (light && light->FollowCamera)
+      light->MoveOf(static_cast<float>(moved.x), static_cast<float>(moved.y), static_cast<float>(moved.z), di);
+  }
 }
 
 void TCamera::MoveOf(float dx, float dy, float dz, TDrawInfo* di) {
@@ -201,12 +213,19 @@ TCamera* GetActiveCamera(TDrawInfo* di) {
     for (BasicObject* object : *objects)
       if (object->type == BasicObject::TypeCamera && (camera = dynamic_cast<TCamera*>(object)))
         break;
-  // A landscape without a camera is seen through a fresh default camera, which the record
-  // owns; a default camera from an earlier call is no longer needed either way.
-  delete di->DefaultCamera;
-  di->DefaultCamera = nullptr;
-  if (!camera)
-    camera = di->DefaultCamera = new TCamera(nullptr);
+  // A landscape without a camera is seen through a default camera, which the record owns.
+  // One made by an earlier call is set back to the defaults rather than replaced, so that
+  // no pointer to it (the host's, or a camera method's own) is left dangling.
+  if (!camera) {
+    if (di->DefaultCamera)
+      *di->DefaultCamera = TCamera(nullptr);
+    else
+      di->DefaultCamera = new TCamera(nullptr);
+    camera = di->DefaultCamera;
+  } else {
+    delete di->DefaultCamera;
+    di->DefaultCamera = nullptr;
+  }
 
   di->FocalLength = camera->FocalLength;
   di->CameraDirection = camera->Direction();
