@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "engine/objects/aggregates.h"
+#include "engine/lights/light.h"
 #include "engine/objects/primitives.h"
+#include "engine/render/camera.h"
 #include "engine/terrain/terrain.h"
 
 namespace {
@@ -61,6 +63,15 @@ void CopyObject(BasicObject** out, BasicObject* src) {
       copy = grid;
       break;
     }
+    case BasicObject::TypeDirectionalLight:
+    case BasicObject::TypePointLight:
+    case BasicObject::TypeSpotLight:
+    case BasicObject::TypeLaserLight:
+      copy = CopyLight(src);
+      break;
+    case BasicObject::TypeCamera:
+      copy = new TCamera(static_cast<TCamera*>(src));
+      break;
     case BasicObject::TypeUnion:
       copy = CopyAggregate<TCSGUnion>(src);
       break;
@@ -76,7 +87,8 @@ void CopyObject(BasicObject** out, BasicObject* src) {
     default:
       return;
   }
-  *out = copy;
+  if (copy)
+    *out = copy;
 }
 
 void ConnectSelectedObjectList(ObjectsList* selection) { selectedObjects = selection; }

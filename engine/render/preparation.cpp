@@ -1,0 +1,392 @@
+#include "engine/render/preparation.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/lights/light.h"
+#include "engine/materials/texture.h"
+#include "engine/objects/aggregates.h"
+#include "engine/objects/bounding_volume.h"
+#include "engine/objects/object_tools.h"
+#include "engine/render/atmosphere.h"
+#include "engine/render/camera.h"
+#include "engine/render/context.h"
+#include "engine/render/document.h"
+#include "engine/render/environment.h"
+#include "engine/render/landscape.h"
+#include "engine/render/release_callbacks.h"
+#include "engine/terrain/terrain.h"
+
+namespace {
+
+// What preparation creates and the render owns. Preparation is single-threaded; the lock
+// only keeps two renders prepared from different threads apart.
+std::mutex registryLock;
+// Bounding volumes made by ExpandList that no render has claimed yet.
+std::vector<TBoundingVolume*> pendingVolumes;
+// Every bounding volume of a prepared render, by the root of its hierarchy.
+std::map<TBoundingVolume*, std::vector<TBoundingVolume*>> renderVolumes;
+// The light each light copy was made from.
+std::unordered_map<const TLight*, BasicObject*> lightOrigins;
+
+// Frees bounding volumes without reading any child: every list is emptied first, so no
+// destructor looks at a scene object (which the host may already have deleted) or at a
+// volume of the set that is already gone.
+void FreeVolumes(std::vector<TBoundingVolume*>& volumes) {
+  for (TBoundingVolume* volume : volumes)
+    if (volume->children)
+      volume->children->Flush();
+  for (TBoundingVolume* volume : volumes)
+    delete volume;
+  volumes.clear();
+}
+
+void FreeRenderVolumes(TBoundingVolume* root) {
+  if (!root)
+    return;
+  std::lock_guard<std::mutex> guard(registryLock);
+  auto found = renderVolumes.find(root);
+  if (found == renderVolumes.end())
+    return;
+  FreeVolumes(found->second);
+  renderVolumes.erase(found);
+}
+
+void ReleaseLightCopy(TLight* light) {
+  {
+    std::lock_guard<std::mutex> guard(registryLock);
+    lightOrigins.erase(light);
+  }
+  ReleaseObject(light);
+}
+
+ObjectsList AsObjectsList(const TArray<TObject3D*>& objects) {
+  ObjectsList list(1, 0, 1);
+  for (TObject3D* object : objects)
+    list.Add(object);
+  return list;
+}
+
+// Removes the elements for which `drop` holds, keeping the order of the others.
+template <class T, class Predicate>
+void RemoveIf(TArray<T*>& array, Predicate drop) {
+  for (int i = array.LowerBound() + array.Count() - 1; i >= array.LowerBound(); i--)
+    if (drop(array[i]))
+      array.Detach(i);
+}
+
+// The object or one of its enclosing aggregates is in the list.
+bool InListOrInsideMember(BasicObject* object, ObjectsList* list) {
+  for (BasicObject* o = object; o; o = o->parent)
+    if (list->HasMember(o))
+      return true;
+  return false;
+}
+
+// Refreshes the guard ring around the data: rows below and above, then the columns.
+void RefreshGuardRing(Terrain* terrain) {
+  terrain->Lock();
+  const int w = terrain->width, h = terrain->height;
+  for (int x = 0; x < w; x++) {
+    terrain->SetAltitude(x, -1, terrain->GetAltitude(x, 0));
+    terrain->SetAltitude(x, h, terrain->GetAltitude(x, h - 1));
+    terrain->SetAltitude(x, h + 1, terrain->GetAltitude(x, h - 1));
+  }
+  for (int y = -1; y < h; y++) {
+    terrain->SetAltitude(-1, y, terrain->GetAltitude(0, y));
+    terrain->SetAltitude(w, y, terrain->GetAltitude(w - 1, y));
+    terrain->SetAltitude(w + 1, y, terrain->GetAltitude(w - 1, y));
+  }
+  terrain->Unlock();
+}
+
+// The terrains of an object: itself, or those among an aggregate's descendants.
+void RefreshTerrainsIn(BasicObject* object) {
+  if (object->type == BasicObject::TypeTerrain) {
+    RefreshGuardRing(static_cast<Terrain*>(object));
+    return;
+  }
+  if (auto* aggregate = dynamic_cast<TAggregate*>(object))
+    if (aggregate->children)
+      for (BasicObject* child : *aggregate->children)
+        if (child)
+          RefreshTerrainsIn(child);
+}
+
+void MultiplyColour(VECFLOAT& colour, const VECFLOAT& by) {
+  colour = VECFLOAT(colour.x * by.x, colour.y * by.y, colour.z * by.z);
+}
+
+}  // namespace
+
+void ExpandList(TArray<TObject3D*>* collect, TArray<TObject3D*>* out, ObjectsList* source) {
+  out->Flush();
+  if (source)
+    for (BasicObject* object : *source)
+      if (auto* object3d = dynamic_cast<TObject3D*>(object)) {
+        out->Add(object3d);
+        // An aggregate passes its layer down to its children.
+        object3d->SetLayer(object3d->GetLayer());
+      }
+  const bool boundGroups = GetEnvironment()->BoundGroups != 0;
+  int i = out->LowerBound();
+  while (i < out->LowerBound() + out->Count()) {
+    TObject3D* object = (*out)[i];
+    if (object->type != BasicObject::TypeGroup) {
+      i++;
+      continue;
+    }
+    ObjectsList* children = static_cast<Group*>(object)->children;
+    if (!boundGroups) {
+      out->Detach(i);
+      if (children)
+        for (BasicObject* child : *children)
+          if (auto* child3d = dynamic_cast<TObject3D*>(child))
+            collect->Add(child3d);
+      continue;
+    }
+    TArray<TObject3D*> bounded(1, 0, 1);
+    if (children)
+      for (BasicObject* child : *children) {
+        auto* child3d = dynamic_cast<TObject3D*>(child);
+        if (!child3d)
+          continue;
+        if (child3d->type == BasicObject::TypeInfinitePlane || IsLight(child3d))
+          collect->Add(child3d);
+        else
+          bounded.Add(child3d);
+      }
+    if (bounded.Count() < 2) {
+      out->Detach(i);
+      for (TObject3D* child : bounded)
+        out->Add(child);
+      continue;
+    }
+    ObjectsList boundedList = AsObjectsList(bounded);
+    TArray<TObject3D*> expanded(1, 0, 1);
+    ExpandList(collect, &expanded, &boundedList);
+    ObjectsList expandedList = AsObjectsList(expanded);
+    auto* volume = new TBoundingVolume(&expandedList);
+    volume->SetLayer(object->GetLayer());
+    {
+      std::lock_guard<std::mutex> guard(registryLock);
+      pendingVolumes.push_back(volume);
+    }
+    (*out)[i] = volume;
+    i++;
+  }
+}
+
+void ReleaseExpandedVolumes() {
+  std::lock_guard<std::mutex> guard(registryLock);
+  FreeVolumes(pendingVolumes);
+}
+
+void BuildListOfLights(TPaysage* landscape, TArray<TLight*>* lights, TDrawInfo*, TArray<TObject3D*>* objects) {
+  if (!lights)
+    return;
+  while (!lights->IsEmpty()) {
+    const int last = lights->LowerBound() + lights->Count() - 1;
+    TLight* light = (*lights)[last];
+    lights->Detach(last);
+    if (light)
+      ReleaseLightCopy(light);
+  }
+  auto copyLight = [&](BasicObject* object) {
+    if (!object || !IsLight(object))
+      return;
+    BasicObject* copy = nullptr;
+    CopyObject(&copy, object);
+    if (!copy)
+      return;
+    auto* light = static_cast<TLight*>(copy);
+    {
+      std::lock_guard<std::mutex> guard(registryLock);
+      lightOrigins[light] = object;
+    }
+    lights->Add(light);
+  };
+  if (objects) {
+    for (TObject3D* object : *objects)
+      copyLight(object);
+  } else if (landscape && landscape->Objects) {
+    for (BasicObject* object : *landscape->Objects)
+      copyLight(object);
+  }
+}
+
+BasicObject* LightCopyOrigin(const TLight* copy) {
+  std::lock_guard<std::mutex> guard(registryLock);
+  auto found = lightOrigins.find(copy);
+  return found == lightOrigins.end() ? nullptr : found->second;
+}
+
+void PrepareMeshesInObject(BasicObject* object) {
+  if (!object)
+    return;
+  // Meshes ready themselves here once they exist; aggregates pass the call on.
+  if (auto* aggregate = dynamic_cast<TAggregate*>(object))
+    if (aggregate->children)
+      for (BasicObject* child : *aggregate->children)
+        PrepareMeshesInObject(child);
+}
+
+void ReleaseRender(TGlobalInfo* gi, TDrawInfo* di) {
+  if (di) {
+    FreeRenderVolumes(di->BoundingVolume);
+    di->BoundingVolume = nullptr;
+  }
+  if (gi && gi->Lights) {
+    while (!gi->Lights->IsEmpty()) {
+      const int last = gi->Lights->LowerBound() + gi->Lights->Count() - 1;
+      TLight* light = (*gi->Lights)[last];
+      gi->Lights->Detach(last);
+      if (light)
+        ReleaseLightCopy(light);
+    }
+    gi->SunLight = nullptr;
+  }
+}
+
+void PreparerRender(TOrvelleChild* child, TGlobalInfo* gi, TDrawInfo* di, float zoom) {
+  if (!child || !gi || !di || !child->Landscape)
+    return;
+  // The hierarchy of the previous render with these records goes first.
+  FreeRenderVolumes(di->BoundingVolume);
+  di->BoundingVolume = nullptr;
+  TPaysage* landscape = child->Landscape;
+  const TEnvironment& environment = *GetEnvironment();
+  const int scope = environment.RenderScope;
+  const bool allLights = environment.AllLightsForSelection != 0;
+
+  // 1. The whole scene, groups expanded.
+  TArray<TObject3D*> scene(1, 0, 1);
+  ExpandList(&scene, &scene, landscape->Objects);
+
+  // 2. What is rendered.
+  TArray<TObject3D*> render(1, 0, 1);
+  if (scope == 0) {
+    ExpandList(&render, &render, child->Selection);
+    if (allLights)
+      for (TObject3D* object : scene)
+        // A selected light is there already: it must not shine twice.
+        if (IsLight(object) && !render.HasMember(object))
+          render.Add(object);
+  } else {
+    render = scene;
+  }
+
+  // 3. The render's lights, 4. which are not rendered as objects, nor are cameras.
+  BuildListOfLights(landscape, gi->Lights, di, &render);
+  RemoveIf(render, [](TObject3D* o) { return IsLight(o) || o->type == BasicObject::TypeCamera; });
+
+  // 5. The layers.
+  auto layerHidden = [&](BasicObject* o) {
+    if (scope == 1)
+      return !landscape->IsLayerActive(o->GetLayer());
+    if (scope == 2)
+      return landscape->GetLayerStatus(o->GetLayer()) == 0;
+    return false;
+  };
+  RemoveIf(render, layerHidden);
+
+  // 6. The lights follow the same choice.
+  if (!allLights && scope != 3 && gi->Lights) {
+    TArray<TLight*>& lights = *gi->Lights;
+    for (int i = lights.LowerBound() + lights.Count() - 1; i >= lights.LowerBound(); i--) {
+      TLight* light = lights[i];
+      BasicObject* origin = LightCopyOrigin(light);
+      bool keep;
+      if (scope == 0)
+        keep = origin && child->Selection && InListOrInsideMember(origin, child->Selection);
+      else
+        keep = !layerHidden(origin ? origin : light);
+      if (!keep) {
+        lights.Detach(i);
+        ReleaseLightCopy(light);
+      }
+    }
+  }
+
+  // 7. The view record set for rendering, the camera and the per-render values.
+  di->Landscape = landscape;
+  di->DeviceContext = nullptr;
+  di->GroundLevel = -100000.0f;
+  di->Zoom = zoom;
+  di->Rendering = 1;
+  di->ViewType = ViewCamera;
+  di->Detail = 0;
+  di->Scale = 1.0f;
+  di->CentreX = di->CentreY = 0;
+  di->Project = ProjectCamera;
+  GetActiveCamera(di);
+  InitVariables(gi, di);
+
+  // 8. Materials for the scene's scale, cloud materials for the sky's.
+  if (landscape->Materials)
+    for (Texture* material : *landscape->Materials)
+      if (material)
+        material->Preparer(gi->RenderLandscape, &scene, 3.0f);
+  if (landscape->CloudLayers)
+    for (CloudLayer* layer : *landscape->CloudLayers)
+      if (layer && layer->Material)
+        layer->Material->Preparer(gi->RenderLandscape, nullptr, 1.0f);
+
+  // 9. Terrain guard rings.
+  for (TObject3D* object : render)
+    RefreshTerrainsIn(object);
+
+  // 10. Infinite planes are not bounded; meshes are readied.
+  ObjectsList bounded(1, 0, 1), unbounded(1, 0, 1);
+  for (TObject3D* object : render) {
+    if (object->type == BasicObject::TypeInfinitePlane) {
+      unbounded.Add(object);
+    } else {
+      bounded.Add(object);
+      PrepareMeshesInObject(object);
+    }
+  }
+
+  // 11. The hierarchy: the root over the bounded objects, the planes tested directly.
+  auto* root = new TBoundingVolume(&bounded);
+  for (BasicObject* plane : unbounded)
+    root->children->Add(plane);
+  root->SeparateUnboundeds();
+  di->BoundingVolume = root;
+  {
+    std::lock_guard<std::mutex> guard(registryLock);
+    std::vector<TBoundingVolume*>& owned = renderVolumes[root];
+    owned.swap(pendingVolumes);
+    owned.push_back(root);
+  }
+
+  // 12. The objects the camera stands in.
+  if (di->ContainersOfCamera) {
+    di->ContainersOfCamera->Flush();
+    for (TObject3D* object : render)
+      if (object->IsInside(di->CameraPosition, di))
+        di->ContainersOfCamera->Add(object);
+  }
+
+  // 13. The light colour tints the sun, or every light.
+  if (!landscape->TintAllLights) {
+    if (gi->SunLight)
+      MultiplyColour(gi->SunLight->Colour, landscape->LightColour);
+  } else if (gi->Lights) {
+    for (TLight* light : *gi->Lights)
+      MultiplyColour(light->Colour, landscape->LightColour);
+  }
+
+  // 14. Cloud layers from the lowest up, equal altitudes keeping their order.
+  if (landscape->CloudLayers && landscape->CloudLayers->Count() > 1) {
+    TArray<CloudLayer*>& layers = *landscape->CloudLayers;
+    std::stable_sort(layers.begin(), layers.end(), [](const CloudLayer* a, const CloudLayer* b) {
+      const float altA = a ? a->Altitude : 0.0f, altB = b ? b->Altitude : 0.0f;
+      return altA < altB;
+    });
+  }
+  // 15. The working lists go with this scope.
+}
