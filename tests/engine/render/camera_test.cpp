@@ -31,19 +31,19 @@ TEST(Camera, DefaultCameraIsOwnedByTheRecordAndEachCopyOwnsItsOwn) {
   Scene scene;
   scene.Prepare();
   TDrawInfo& di = scene.di;
-  ASSERT_NE(di.Camera, nullptr);
-  EXPECT_EQ(di.Camera, di.DefaultCamera);
+  ASSERT_NE(+di.Camera, nullptr);
+  EXPECT_EQ(+di.Camera, +di.DefaultCamera);
   EXPECT_NEAR(di.FocalLength, 17.5f, 0.0f);
   ExpectVector(di.CameraPosition, 0, 0, 0, 0.0);
   ExpectVector(di.CameraDirection, 0, 1, 0, 0.0);
   // A second call gives the same camera back at its defaults.
   di.Camera->MoveTo(4, 5, 6, nullptr);
-  EXPECT_EQ(GetActiveCamera(&di), di.DefaultCamera);
+  EXPECT_EQ(GetActiveCamera(&di), +di.DefaultCamera);
   ExpectVector(di.CameraPosition, 0, 0, 0, 0.0);
 
   TDrawInfo copy = di;
-  EXPECT_EQ(copy.Camera, copy.DefaultCamera);
-  EXPECT_NE(copy.Camera, di.Camera);
+  EXPECT_EQ(+copy.Camera, +copy.DefaultCamera);
+  EXPECT_NE(+copy.Camera, +di.Camera);
   EXPECT_TRUE(*copy.Camera == *di.Camera);
 
   // A landscape's own camera is taken instead, and the default one let go.
@@ -51,7 +51,7 @@ TEST(Camera, DefaultCameraIsOwnedByTheRecordAndEachCopyOwnsItsOwn) {
   own->MoveTo(1, 2, 3, nullptr);
   scene.Add(own);
   EXPECT_EQ(GetActiveCamera(&di), own);
-  EXPECT_EQ(di.DefaultCamera, nullptr);
+  EXPECT_EQ(+di.DefaultCamera, nullptr);
   ExpectVector(di.CameraPosition, 1, 2, 3, 0.0);
   TDrawInfo noLandscape;
   EXPECT_EQ(GetActiveCamera(&noLandscape), nullptr);
@@ -274,7 +274,7 @@ TEST(Camera, InitVariablesHandlesAVerticalViewAndNeedsNoLight) {
   scene.landscape.SkyTint = VECFLOAT(0.1f, 0.2f, 0.3f);
   scene.Prepare(200, 100);
   TDrawInfo& di = scene.di;
-  EXPECT_EQ(scene.gi.SunLight, nullptr);
+  EXPECT_EQ(+scene.gi.SunLight, nullptr);
   EXPECT_TRUE(di.SunTint == scene.landscape.LightColour);
   EXPECT_TRUE(di.SkyTint == scene.landscape.SkyTint);
   EXPECT_NEAR(di.PixelAngle, 18.0 / 17.5 / 200.0, 1e-9);

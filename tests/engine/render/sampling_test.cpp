@@ -120,7 +120,7 @@ TEST(SampleRect, TwoThreadsRenderExactlyWhatOneThreadRenders) {
   scene.di.FocusDistance = 22.0f;
   scene.di.LensAxisU = VECTEUR(1.4, 0, 0);
   scene.di.LensAxisV = VECTEUR(0, 0, 1.4);
-  ASSERT_NE(scene.di.DefaultCamera, nullptr);
+  ASSERT_NE(+scene.di.DefaultCamera, nullptr);
   const int width = 40, height = 30;
   std::vector<Pixel> single(width * height), shared(width * height), reseeded(width * height);
   RenderRows(scene.di, scene.gi, width, height, 0, 1, single, 0u);
