@@ -42,10 +42,10 @@ TEST(Lights, PointLightFallsAsOneOverDistance) {
   Ray r = Towards(VECTEUR(), VECTEUR(0, 0, 1));
   VECFLOAT c;
   ASSERT_TRUE(light.GetLightColour(&r, 0.1f, c));
-  EXPECT_FLOAT_EQ(c.x, 5.0f);
+  EXPECT_FLOAT_EQ(+c.x, 5.0f);
   const VECFLOAT near = PointLightBelow(light, 10.0);
   const VECFLOAT far = PointLightBelow(light, 20.0);
-  EXPECT_FLOAT_EQ(near.y, 5.0f);
+  EXPECT_FLOAT_EQ(+near.y, 5.0f);
   EXPECT_FLOAT_EQ(near.y / far.y, 2.0f);
   light.Colour = VECFLOAT(0, 0, 0);
   EXPECT_FALSE(light.GetLightColour(&r, 0.1f, c));
@@ -66,11 +66,11 @@ TEST(Lights, SpotLightIsDarkOutsideItsConeAndFullInsideItsInnerCone) {
   EXPECT_FALSE(lightAtAngle(spot.CosCone, c));
   const double inner = (1.0 - spot.CosCone) * spot.Penumbra + spot.CosCone;
   ASSERT_TRUE(lightAtAngle(1.0, c));
-  EXPECT_FLOAT_EQ(c.x, 10.0f);
+  EXPECT_FLOAT_EQ(+c.x, 10.0f);
   ASSERT_TRUE(lightAtAngle(inner + 1e-4, c));
-  EXPECT_FLOAT_EQ(c.x, 10.0f);
+  EXPECT_FLOAT_EQ(+c.x, 10.0f);
   ASSERT_TRUE(lightAtAngle((inner + spot.CosCone) / 2, c));
-  EXPECT_NEAR(c.x, 5.0f, 0.05f);  // half way up the penumbra's ramp
+  EXPECT_NEAR(+c.x, 5.0f, 0.05f);  // half way up the penumbra's ramp
 }
 
 TEST(Lights, KindsCopiesAndCounts) {
@@ -83,7 +83,7 @@ TEST(Lights, KindsCopiesAndCounts) {
   sun.Colour = VECFLOAT(0.5f, 0.6f, 0.7f);
   ASSERT_TRUE(sun.GetLightColour(&r, 1e-8f, c));
   EXPECT_EQ(c, sun.Colour);
-  EXPECT_EQ(sun.type, BasicObject::TypeDirectionalLight);
+  EXPECT_EQ(+sun.type, BasicObject::TypeDirectionalLight);
   EXPECT_EQ(int(sun.FollowCamera), int(GetEnvironment()->DirectionalFollowCamera));
 
   TSpotLight spot;
@@ -92,9 +92,9 @@ TEST(Lights, KindsCopiesAndCounts) {
   spot.MoveTo(1, 2, 3, nullptr);
   TLight* copy = CopyLight(&spot);
   ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(copy->type, BasicObject::TypeSpotLight);
+  EXPECT_EQ(+copy->type, BasicObject::TypeSpotLight);
   EXPECT_FLOAT_EQ(static_cast<TSpotLight*>(copy)->Penumbra, 0.4f);
-  EXPECT_FLOAT_EQ(copy->Softness, 0.1f);
+  EXPECT_FLOAT_EQ(+copy->Softness, 0.1f);
   EXPECT_EQ(copy->GetCenter(), VECTEUR(1, 2, 3));
   delete copy;
   Sph ball(0);
@@ -109,11 +109,11 @@ TEST(Lights, KindsCopiesAndCounts) {
 
   TPointLight point;
   point.Scale(2, 2, 2, false);
-  EXPECT_FLOAT_EQ(point.Power, 100.0f);
+  EXPECT_FLOAT_EQ(+point.Power, 100.0f);
   point.Scale(1e-9f, 0, 0, false);
-  EXPECT_FLOAT_EQ(point.Power, 0.01f);
+  EXPECT_FLOAT_EQ(+point.Power, 0.01f);
   spot.Scale(1e9f, 1e9f, 1e9f, false);
-  EXPECT_FLOAT_EQ(spot.Power, 1e8f);
+  EXPECT_FLOAT_EQ(+spot.Power, 1e8f);
 }
 
 TEST(Lights, SunIsTheFirstDirectionalLight) {
@@ -156,8 +156,8 @@ TEST(Lights, PickingUsesTheSymbolAndNeverHitsWhileRendering) {
   // The bounding box holds the symbol and the hit point on it.
   TBoundingBox box;
   sun.IncludeObjectInBox(box, true, true);
-  EXPECT_LE(box.min.y, p.y);
-  EXPECT_GE(box.max.z, p.z);
+  EXPECT_LE(+box.min.y, +p.y);
+  EXPECT_GE(+box.max.z, +p.z);
   Ray beside = Towards(VECTEUR(40, -50, 5), VECTEUR(0, 1, 0));
   t = 200000.0;
   EXPECT_EQ(sun.FindNearestIntersection(&beside, &view, t, p, n), nullptr);

@@ -30,12 +30,12 @@ TEST_F(ShadowTest, OpaqueSphereShadowsAndRedGlassTintsTheLight) {
   scene.Add(Sphere(scene.AddMaterial(glass), 10, 0, 3, 1));
   ASSERT_TRUE(scene.Prepare());
   const VECFLOAT open = At(5);
-  EXPECT_FLOAT_EQ(open.x, 1.0f);
+  EXPECT_FLOAT_EQ(+open.x, 1.0f);
   EXPECT_EQ(At(0), VECFLOAT(0, 0, 0));
   const VECFLOAT red = At(10);
-  EXPECT_GT(red.x, 0.5f);
-  EXPECT_LT(red.y, 0.1f * red.x);
-  EXPECT_LT(red.z, 0.1f * red.x);
+  EXPECT_GT(+red.x, 0.5f);
+  EXPECT_LT(+red.y, 0.1f * red.x);
+  EXPECT_LT(+red.z, 0.1f * red.x);
   // Without shadows every point is lit.
   quality->Shadows = 0;
   EXPECT_FLOAT_EQ(At(0).x, 1.0f);

@@ -73,8 +73,8 @@ TEST_F(ShadingTest, MixedMaterialAtItsThresholdShowsTheFirstMaterial) {
   mixed->MixWidth = 0.2f;
   mixed->TransitionMode = 1;
   const CLRINT half = Top(mixed);
-  EXPECT_NEAR(half.r, 60, 1);
-  EXPECT_NEAR(half.b, 60, 1);
+  EXPECT_NEAR(+half.r, 60, 1);
+  EXPECT_NEAR(+half.b, 60, 1);
   // Beyond the transition the second material alone.
   mixed->MixThreshold = 0.1f;
   EXPECT_EQ(Top(mixed), Top(mixed->Material2));
@@ -107,8 +107,8 @@ TEST_F(ShadingTest, BumpOfKindZeroAndTheMaterialSwitch) {
   CLRINT c;
   EXPECT_FLOAT_EQ(m->ExtraireAspect(hit, 1.0f, &ray, c, &scene.gi, &scene.di, &sphere, 0.001f), 0.0f);
   EXPECT_EQ(c, CLRINT(100, 100, 100));
-  EXPECT_GE(hit.worldNormal.z, 0.0);
-  EXPECT_LE(hit.worldNormal.z, 1.0);
+  EXPECT_GE(+hit.worldNormal.z, 0.0);
+  EXPECT_LE(+hit.worldNormal.z, 1.0);
 }
 
 TEST_F(ShadingTest, ReflectionStopsAtDepthSixAndGlassShowsWhatIsBehind) {
@@ -164,7 +164,7 @@ TEST_F(ShadingTest, DISABLED_PictureColouredMaterialShowsItsPicture) {
   ASSERT_TRUE(scene.Prepare());
   CLRINT c;
   m->ExtraireCouleurBitmap(VECTEUR(-1, 0, 0), VECTEUR(0, 0, 1), c, nullptr);
-  EXPECT_GT(c.r, 200);
+  EXPECT_GT(+c.r, 200);
 }
 
 }  // namespace

@@ -112,8 +112,8 @@ TEST_F(CountingCallbacks, TransparencyOwnsADeepCopyOfItsInterior) {
     a.Interior->Diffuse = 0.3f;
     TransparencyParams b;
     b = a;
-    ASSERT_NE(b.Interior, nullptr);
-    EXPECT_NE(b.Interior, a.Interior);
+    ASSERT_NE(+b.Interior, nullptr);
+    EXPECT_NE(+b.Interior, +a.Interior);
     EXPECT_TRUE(a == b);
     b.Interior->Diffuse = 0.4f;
     EXPECT_FALSE(a == b);

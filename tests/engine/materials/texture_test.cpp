@@ -47,7 +47,7 @@ TEST_F(TextureTest, DefaultColourFunctionGivesTheMiddleOfTheTable) {
   Texture m;
   EXPECT_STREQ(m.Name, "Material");
   EXPECT_EQ(int(m.ColourSource), 1);
-  EXPECT_EQ(m.Transparency.Owner, &m);
+  EXPECT_EQ(+m.Transparency.Owner, &m);
   m.ColourSource = 0;
   CLRINT c;
   m.ExtraireCouleurMatiere(VECTEUR(3, 4, 5), VECTEUR(0, 0, 1), c, nullptr);
@@ -75,8 +75,8 @@ TEST_F(TextureTest, CopiesAreDeepAndEqual) {
   mixed.Transparency.Interior = Coloured(50);
   Texture copy(mixed);
   EXPECT_TRUE(copy == mixed);
-  EXPECT_NE(copy.Material1, mixed.Material1);
-  EXPECT_EQ(copy.Transparency.Owner, &copy);
+  EXPECT_NE(+copy.Material1, +mixed.Material1);
+  EXPECT_EQ(+copy.Transparency.Owner, &copy);
   copy.Material2->Diffuse = 0.1f;
   EXPECT_FALSE(copy == mixed);
   copy = mixed;  // the old sub-materials and interior go back to the host
@@ -153,11 +153,11 @@ TEST_F(TextureTest, DePreparerRestoresEveryPreparedFieldBitForBit) {
   const FNCT colourLayer = m.ColourFunction.Layers[0];
 
   ASSERT_TRUE(m.Preparer(nullptr, nullptr, 3.0f));
-  EXPECT_FLOAT_EQ(m.MaterialScale, 2.1f);
-  EXPECT_FLOAT_EQ(m.Transparency.Refraction, 1.0f);
+  EXPECT_FLOAT_EQ(+m.MaterialScale, 2.1f);
+  EXPECT_FLOAT_EQ(+m.Transparency.Refraction, 1.0f);
   EXPECT_EQ(int(m.BumpFunction.Layers[0].Kind), 0);  // a zero depth switches the bump off
-  EXPECT_GE(m.BumpDepth, 1e8f);
-  EXPECT_FLOAT_EQ(m.PictureScale.x, 2.1f);
+  EXPECT_GE(+m.BumpDepth, 1e8f);
+  EXPECT_FLOAT_EQ(+m.PictureScale.x, 2.1f);
   m.DePreparer(3.0f);
 
   EXPECT_TRUE(m == before);
@@ -179,13 +179,13 @@ TEST_F(TextureTest, PictureSizesArePreparedAndRestored) {
   m.PictureMapping = 0;
   m.ColourScale = VECFLOAT(2.0f, 0.0f, 1.0f);
   ASSERT_TRUE(m.Preparer(nullptr, nullptr, 1.0f));
-  EXPECT_FLOAT_EQ(m.ColourScale.x, 30.0f);
-  EXPECT_FLOAT_EQ(m.ColourScale.y, 1e20f);  // a zero size becomes huge, never a division by zero
-  EXPECT_FLOAT_EQ(m.PictureOrigin.x, 15.0f);
+  EXPECT_FLOAT_EQ(+m.ColourScale.x, 30.0f);
+  EXPECT_FLOAT_EQ(+m.ColourScale.y, 1e20f);  // a zero size becomes huge, never a division by zero
+  EXPECT_FLOAT_EQ(+m.PictureOrigin.x, 15.0f);
   m.DePreparer(1.0f);
-  EXPECT_FLOAT_EQ(m.ColourScale.x, 2.0f);
-  EXPECT_FLOAT_EQ(m.ColourScale.y, 0.0f);
-  EXPECT_FLOAT_EQ(m.PictureOrigin.x, 0.0f);
+  EXPECT_FLOAT_EQ(+m.ColourScale.x, 2.0f);
+  EXPECT_FLOAT_EQ(+m.ColourScale.y, 0.0f);
+  EXPECT_FLOAT_EQ(+m.PictureOrigin.x, 0.0f);
 }
 
 TEST_F(TextureTest, EnvironmentInfluenceMeasuresTheObjectsThatUseTheMaterial) {
@@ -209,16 +209,16 @@ TEST_F(TextureTest, EnvironmentInfluenceMeasuresTheObjectsThatUseTheMaterial) {
   objects.Add(&used);
   objects.Add(&unused);
   ASSERT_TRUE(mixed->Preparer(&landscape, &objects, 1.0f));
-  EXPECT_FLOAT_EQ(mixed->AltitudeMin, 8.0f);
-  EXPECT_FLOAT_EQ(mixed->AltitudeMax, 12.0f);
-  EXPECT_FLOAT_EQ(mixed->AltitudeHalfRange, 2.0f);
-  EXPECT_FLOAT_EQ(mixed->AltitudeInfluence, 0.25f);
+  EXPECT_FLOAT_EQ(+mixed->AltitudeMin, 8.0f);
+  EXPECT_FLOAT_EQ(+mixed->AltitudeMax, 12.0f);
+  EXPECT_FLOAT_EQ(+mixed->AltitudeHalfRange, 2.0f);
+  EXPECT_FLOAT_EQ(+mixed->AltitudeInfluence, 0.25f);
   // Higher points of a material measured upward mix more of the second material.
   const VECTEUR up(0, 0, 1);
   EXPECT_LT(mixed->MixValue(VECTEUR(0, 0, 8), up, nullptr, true),
             mixed->MixValue(VECTEUR(0, 0, 12), up, nullptr, true));
   mixed->DePreparer(1.0f);
-  EXPECT_FLOAT_EQ(mixed->AltitudeInfluence, 0.5f);
+  EXPECT_FLOAT_EQ(+mixed->AltitudeInfluence, 0.5f);
   delete other;
   delete mixed;
 }
@@ -232,7 +232,7 @@ TEST_F(TextureTest, AppliquerDeplacementsRotatesCyclesAndPerturbs) {
   BuildRotationMatrix(m.Rotation, 0, 0, 90);
   m.AppliquerDeplacements(p);
   EXPECT_NEAR(Length(p), Length(VECTEUR(1, 2, 3)), 1e-5);
-  EXPECT_NEAR(p.z, 3.0, 1e-6);
+  EXPECT_NEAR(+p.z, 3.0, 1e-6);
   // A cycle blend of 1 keeps the point; of 0 it gives the noise vector alone.
   Texture c;
   c.Cycle = true;

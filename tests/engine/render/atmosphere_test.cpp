@@ -20,15 +20,15 @@ TEST(CloudLayer, DefaultsCopyEqualityAndRelease) {
   SetReleaseCallbacks(nullptr, nullptr, CountRelease, nullptr);
   {
     CloudLayer a;
-    EXPECT_FLOAT_EQ(a.Altitude, 1000.0f);
-    EXPECT_FLOAT_EQ(a.SunBoostByClearance, 0.8f);
-    EXPECT_EQ(a.Material, nullptr);
+    EXPECT_FLOAT_EQ(+a.Altitude, 1000.0f);
+    EXPECT_FLOAT_EQ(+a.SunBoostByClearance, 0.8f);
+    EXPECT_EQ(+a.Material, nullptr);
     CloudLayer b;
     EXPECT_TRUE(a == b);
     a.Material = new Texture();
     EXPECT_FALSE(a == b);
     b = a;
-    EXPECT_NE(b.Material, a.Material);
+    EXPECT_NE(+b.Material, +a.Material);
     EXPECT_TRUE(a == b);
     b.Material->Diffuse = 0.2f;
     EXPECT_FALSE(a == b);
@@ -51,8 +51,8 @@ TEST(CloudLayer, SphereAroundTheEarthIsMetOnceFromBelow) {
   EXPECT_NEAR(t, std::sqrt(2.0 * EarthRadius * 1000.0 + 1e6), 1e-3);
   ImpactInfo hit;
   CloudHitRecord(VECTEUR(2000, 0, EarthRadius + 1000), hit);
-  EXPECT_NEAR(hit.worldPoint.x, 1.0, 1e-9);
-  EXPECT_NEAR(hit.worldPoint.z, 0.5, 1e-9);
+  EXPECT_NEAR(+hit.worldPoint.x, 1.0, 1e-9);
+  EXPECT_NEAR(+hit.worldPoint.z, 0.5, 1e-9);
 }
 
 struct SkyTest : ::testing::Test {
@@ -79,9 +79,9 @@ TEST_F(SkyTest, SunDiscAndHorizonGradient) {
   ASSERT_TRUE(scene.Prepare());
   const CLRINT atSun = Sky(-sun->Direction());
   const CLRINT disc = TableColour(scene.landscape.SunColours, 10000);
-  EXPECT_NEAR(atSun.r, disc.r, 1);
-  EXPECT_NEAR(atSun.g, disc.g, 1);
-  EXPECT_NEAR(atSun.b, disc.b, 1);
+  EXPECT_NEAR(+atSun.r, +disc.r, 1);
+  EXPECT_NEAR(+atSun.g, +disc.g, 1);
+  EXPECT_NEAR(+atSun.b, +disc.b, 1);
   // At the horizon, away from the sun, the gradient's horizon colour (position 0).
   EXPECT_EQ(Sky(VECTEUR(0, 1, 0)), TableColour(scene.landscape.SkyColours, 0));
   // Without a sun, the elevation alone decides.
@@ -97,8 +97,8 @@ TEST_F(SkyTest, GlowBrightensTowardsTheSunWithinEightBits) {
   const CLRINT near = Sky(-sun->Direction());
   scene.landscape.GlowStrength = 0.0f;
   const CLRINT plain = Sky(-sun->Direction());
-  EXPECT_EQ(near.r, plain.r + 255);  // a huge glow gains 255 at most
-  EXPECT_GT(near.b, plain.b);
+  EXPECT_EQ(+near.r, plain.r + 255);  // a huge glow gains 255 at most
+  EXPECT_GT(+near.b, +plain.b);
 }
 
 TEST_F(SkyTest, AnOpaqueFadedInCloudLayerHidesTheSky) {
@@ -110,7 +110,7 @@ TEST_F(SkyTest, AnOpaqueFadedInCloudLayerHidesTheSky) {
   const VECFLOAT sunColour = sun->Colour;
   const VECFLOAT skyTint = scene.di.SkyTint;
   const CLRINT covered = Sky(VECTEUR(0, 0, 1));
-  EXPECT_GT(covered.r, 0);
+  EXPECT_GT(+covered.r, 0);
   // Another sky behind it changes nothing.
   scene.landscape.SkyColours.Flush();
   scene.landscape.SkyColours.Add(VALCLR(10000, CLR(0, 0, 255)));
@@ -121,7 +121,7 @@ TEST_F(SkyTest, AnOpaqueFadedInCloudLayerHidesTheSky) {
   // A brighter exposure brightens the cloud.
   layer->Exposure = 1.0f;
   const CLRINT exposed = Sky(VECTEUR(0, 0, 1));
-  EXPECT_GT(exposed.r, covered.r);
+  EXPECT_GT(+exposed.r, +covered.r);
   // Without materials clouds are invisible.
   quality->Materials = 0;
   EXPECT_EQ(Sky(VECTEUR(0, 0, 1)), TableColour(scene.landscape.SkyColours, 6666));
