@@ -1,0 +1,118 @@
+#include "host/landscape.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/functions/fonction3d.h"
+#include "engine/materials/texture.h"
+#include "engine/objects/object.h"
+#include "engine/objects/objects_list.h"
+#include "engine/render/atmosphere.h"
+#include "host/json_tree.h"
+#include "host/landscape_reader.h"
+
+void LandscapeRenderSettings::ApplyTo(TEnvironment& environment) const {
+  if (CustomQuality)
+    environment.CustomQuality = *CustomQuality;
+  if (RenderSetting)
+    environment.SetRenderSetting(static_cast<TWhichRenderSetting>(*RenderSetting));
+  if (PictureWidth)
+    environment.PictureWidth = *PictureWidth;
+  if (PictureHeight)
+    environment.PictureHeight = *PictureHeight;
+  if (RenderScope)
+    environment.RenderScope = *RenderScope;
+  if (FlatLens)
+    environment.FlatLens = *FlatLens;
+  if (BoundGroups)
+    environment.BoundGroups = *BoundGroups;
+  if (MaterialSwitch)
+    environment.MaterialSwitch = *MaterialSwitch;
+  if (AllLightsForSelection)
+    environment.AllLightsForSelection = *AllLightsForSelection;
+}
+
+Landscape::Landscape() {
+  paysage.Objects = new ObjectsList(1, 0, 1);
+  paysage.Materials = new TArray<Texture*>(1, 0, 1);
+  paysage.CloudLayers = new TArray<CloudLayer*>(1, 0, 1);
+}
+
+Landscape::~Landscape() {
+  // Objects first: nothing they hold refers to a material by pointer, only by index.
+  for (BasicObject* object : *paysage.Objects)
+    delete object;
+  for (Texture* material : *paysage.Materials)
+    delete material;
+  for (CloudLayer* layer : *paysage.CloudLayers)
+    delete layer;
+  delete paysage.Objects;
+  delete paysage.Materials;
+  delete paysage.CloudLayers;
+}
+
+LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::string& text,
+                                          const std::string& baseFolder) {
+  LandscapeLoadResult result;
+  if (text.size() > MaxLandscapeFileBytes) {
+    result.errors.push_back(name + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) +
+                            " MiB");
+    return result;
+  }
+  JsonParseResult parsed = ParseJsonTree(text);
+  if (!parsed.ok) {
+    result.errors.push_back(name + ":" + (std::isdigit(static_cast<unsigned char>(parsed.error[0])) ? "" : " ") +
+                            parsed.error);
+    return result;
+  }
+  ReadContext ctx{name, baseFolder, &result.errors};
+  auto landscape = std::make_unique<Landscape>();
+  ReadLandscape(ctx, parsed.root, *landscape);
+  if (result.errors.empty())
+    result.landscape = std::move(landscape);
+  return result;
+}
+
+LandscapeLoadResult LoadLandscape(const std::string& path) {
+  namespace fs = std::filesystem;
+  LandscapeLoadResult result;
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) {
+    result.errors.push_back(path + ": is a folder, not a landscape file");
+    return result;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    result.errors.push_back(path + ": cannot open: " + std::strerror(errno));
+    return result;
+  }
+  const auto size = fs::file_size(path, ec);
+  if (!ec && size > MaxLandscapeFileBytes) {
+    result.errors.push_back(path + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) +
+                            " MiB");
+    return result;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    result.errors.push_back(path + ": cannot read: " + std::strerror(errno));
+    return result;
+  }
+  return LoadLandscapeFromText(path, text.str(), fs::path(path).parent_path().string());
+}
+
+void ReleaseHostObject(BasicObject* object) { delete object; }
+
+void ReleaseHostListElement(ObjectsList* list, int index) {
+  BasicObject* object = (*list)[index];
+  list->Detach(index);
+  delete object;
+}
+
+void ReleaseHostMaterial(Texture* material) { delete material; }
+
+void ReleaseHostFunction(Fonction3D* function) { delete function; }

@@ -1,0 +1,84 @@
+// The host's landscape: a TPaysage with every object, material, cloud layer and function
+// it reaches, owned here and freed in the destructor, plus the render settings a
+// landscape file may carry. Landscapes are read from JSON files (comments allowed) whose
+// keys are the engine's record and field names; see docs/landscape-format.md.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/render/environment.h"
+#include "engine/render/landscape.h"
+
+class BasicObject;
+class ObjectsList;
+class Texture;
+class Fonction3D;
+
+// The environment fields a landscape file may set; fields the file leaves out stay
+// unset, so that the command line and the engine's defaults decide them.
+struct LandscapeRenderSettings {
+  std::optional<int> PictureWidth, PictureHeight;
+  std::optional<int> RenderSetting;  // 0..4 (TWhichRenderSetting)
+  std::optional<int> RenderScope;    // 0..3
+  std::optional<bool> FlatLens, BoundGroups, MaterialSwitch, AllLightsForSelection;
+  std::optional<QualitySettings> CustomQuality;
+
+  // Writes the fields that are set into `environment`; CustomQuality first, so that
+  // RenderSetting 4 puts the file's own settings in force.
+  void ApplyTo(TEnvironment& environment) const;
+};
+
+class Landscape {
+ public:
+  // An empty landscape: no objects, materials or cloud layers, engine defaults elsewhere.
+  Landscape();
+  Landscape(const Landscape&) = delete;
+  Landscape& operator=(const Landscape&) = delete;
+  // Frees every object (aggregates free their children), material, cloud layer and list.
+  ~Landscape();
+
+  // The record the engine reads; its lists are never null.
+  TPaysage& Record() { return paysage; }
+  const TPaysage& Record() const { return paysage; }
+  ObjectsList& Objects() { return *paysage.Objects; }
+  TArray<Texture*>& Materials() { return *paysage.Materials; }
+  TArray<CloudLayer*>& CloudLayers() { return *paysage.CloudLayers; }
+
+  LandscapeRenderSettings Settings;
+
+ private:
+  TPaysage paysage;
+};
+
+struct LandscapeLoadResult {
+  std::unique_ptr<Landscape> landscape;  // null when anything was wrong
+  // Every problem found, as "file:line:column: message" or "file: message".
+  std::vector<std::string> errors;
+
+  bool ok() const { return landscape != nullptr; }
+};
+
+// Reads a landscape file. Height-map paths are relative to the file's folder. Loading is
+// all or nothing: on any error no landscape is returned and nothing of it remains. The
+// noise tables must be built (InitNoise) before a file with function terrains is read.
+LandscapeLoadResult LoadLandscape(const std::string& path);
+// The same for text already in memory; `name` prefixes the messages and `baseFolder`
+// resolves relative height-map paths.
+LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::string& text,
+                                          const std::string& baseFolder);
+
+// Largest landscape file read, in bytes.
+constexpr size_t MaxLandscapeFileBytes = 64u << 20;
+// Largest terrain grid, in points along each side, and the smallest.
+constexpr int MaxTerrainSide = 8192;
+constexpr int MinTerrainSide = 2;
+
+// The host's release callbacks for Connect: everything the engine hands back belongs to
+// a Landscape, which frees it with delete.
+void ReleaseHostObject(BasicObject* object);
+void ReleaseHostListElement(ObjectsList* list, int index);
+void ReleaseHostMaterial(Texture* material);
+void ReleaseHostFunction(Fonction3D* function);

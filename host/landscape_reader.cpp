@@ -1,0 +1,389 @@
+// The reading context, the field reader and the landscape's own fields: sky, fog, haze,
+// light colour, layer statuses, render settings, materials, cloud layers and objects.
+#include "host/landscape_reader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/materials/texture.h"
+#include "engine/objects/object.h"
+#include "engine/render/atmosphere.h"
+#include "host/landscape.h"
+
+void ReadContext::Error(const TextPosition& at, const std::string& message) {
+  if (errors->size() < MaxReportedErrors)
+    errors->push_back(name + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + message);
+}
+
+void ReadContext::Error(const std::string& message) {
+  if (errors->size() < MaxReportedErrors)
+    errors->push_back(name + ": " + message);
+}
+
+std::string FormatNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", value);
+  return text;
+}
+
+std::optional<double> ReadNumber(ReadContext& ctx, const JsonNode& node, const std::string& what, double lo,
+                                 double hi) {
+  if (!node.IsNumber()) {
+    ctx.Error(node.position, what + " must be a number, not " + node.KindName());
+    return std::nullopt;
+  }
+  const double v = node.AsDouble();
+  if (!(v >= lo && v <= hi)) {
+    ctx.Error(node.position,
+              what + " must be between " + FormatNumber(lo) + " and " + FormatNumber(hi) + ", not " + FormatNumber(v));
+    return std::nullopt;
+  }
+  return v;
+}
+
+std::optional<int64_t> ReadInteger(ReadContext& ctx, const JsonNode& node, const std::string& what, int64_t lo,
+                                   int64_t hi) {
+  const bool integral = node.kind == JsonNode::Kind::Integer || node.kind == JsonNode::Kind::Unsigned ||
+                        (node.kind == JsonNode::Kind::Float && node.number == std::floor(node.number));
+  if (!integral) {
+    ctx.Error(node.position, what + " must be an integer, not " +
+                                 (node.kind == JsonNode::Kind::Float ? FormatNumber(node.number) : node.KindName()));
+    return std::nullopt;
+  }
+  const double approx = node.AsDouble();
+  const bool inside = node.kind == JsonNode::Kind::Integer ? node.integer >= lo && node.integer <= hi
+                                                           : approx >= double(lo) && approx <= double(hi);
+  if (!inside) {
+    ctx.Error(node.position, what + " must be between " + std::to_string(lo) + " and " + std::to_string(hi) +
+                                 ", not " + (node.kind == JsonNode::Kind::Integer ? std::to_string(node.integer)
+                                                                                  : FormatNumber(approx)));
+    return std::nullopt;
+  }
+  return node.kind == JsonNode::Kind::Integer ? node.integer : static_cast<int64_t>(approx);
+}
+
+std::optional<bool> ReadBool(ReadContext& ctx, const JsonNode& node, const std::string& what) {
+  if (node.kind != JsonNode::Kind::Boolean) {
+    ctx.Error(node.position, what + " must be true or false, not " + node.KindName());
+    return std::nullopt;
+  }
+  return node.boolean;
+}
+
+bool ReadNumbers(ReadContext& ctx, const JsonNode& node, const std::string& what, int count, double lo, double hi,
+                 double* out) {
+  if (node.kind != JsonNode::Kind::Array || static_cast<int>(node.items.size()) != count) {
+    ctx.Error(node.position, what + " must be an array of " + std::to_string(count) + " numbers");
+    return false;
+  }
+  bool ok = true;
+  for (int i = 0; i < count; i++) {
+    auto v = ReadNumber(ctx, node.items[i], what + "[" + std::to_string(i) + "]", lo, hi);
+    if (v)
+      out[i] = *v;
+    ok = ok && v.has_value();
+  }
+  return ok;
+}
+
+std::optional<CLR> ReadColour(ReadContext& ctx, const JsonNode& node, const std::string& what) {
+  if (node.kind != JsonNode::Kind::Array || node.items.size() != 3) {
+    ctx.Error(node.position, what + " must be an array of 3 integers (red, green, blue, 0 to 255)");
+    return std::nullopt;
+  }
+  int64_t c[3] = {};
+  bool ok = true;
+  for (int i = 0; i < 3; i++) {
+    auto v = ReadInteger(ctx, node.items[i], what + "[" + std::to_string(i) + "]", 0, 255);
+    ok = ok && v.has_value();
+    if (v)
+      c[i] = *v;
+  }
+  if (!ok)
+    return std::nullopt;
+  return CLR(static_cast<uint8_t>(c[2]), static_cast<uint8_t>(c[1]), static_cast<uint8_t>(c[0]));
+}
+
+// Fields ---------------------------------------------------------------------------------
+
+Fields::Fields(ReadContext& ctx, const JsonNode& node, const char* what)
+    : ctx(ctx), node(node), what(what), object(node.kind == JsonNode::Kind::Object) {
+  if (!object)
+    ctx.Error(node.position, std::string(what) + " must be an object, not " + node.KindName());
+}
+
+Fields::~Fields() {
+  if (!finished)
+    Finish();
+}
+
+const JsonNode* Fields::Get(const char* key) {
+  allowed.emplace_back(key);
+  if (!object)
+    return nullptr;
+  for (const auto& [name, value] : node.members)
+    if (name == key)
+      return &value;
+  return nullptr;
+}
+
+std::optional<double> Fields::Number(const char* key, double lo, double hi) {
+  const JsonNode* n = Get(key);
+  return n ? ReadNumber(ctx, *n, key, lo, hi) : std::nullopt;
+}
+
+std::optional<float> Fields::Float(const char* key, double lo, double hi) {
+  auto v = Number(key, lo, hi);
+  return v ? std::optional<float>(static_cast<float>(*v)) : std::nullopt;
+}
+
+std::optional<int64_t> Fields::Integer(const char* key, int64_t lo, int64_t hi) {
+  const JsonNode* n = Get(key);
+  return n ? ReadInteger(ctx, *n, key, lo, hi) : std::nullopt;
+}
+
+std::optional<bool> Fields::Bool(const char* key) {
+  const JsonNode* n = Get(key);
+  return n ? ReadBool(ctx, *n, key) : std::nullopt;
+}
+
+std::optional<std::string> Fields::String(const char* key, size_t maxBytes) {
+  const JsonNode* n = Get(key);
+  if (!n)
+    return std::nullopt;
+  if (n->kind != JsonNode::Kind::String) {
+    ctx.Error(n->position, std::string(key) + " must be a string, not " + n->KindName());
+    return std::nullopt;
+  }
+  if (n->string.size() > maxBytes || n->string.find('\0') != std::string::npos) {
+    ctx.Error(n->position, std::string(key) + " must be at most " + std::to_string(maxBytes) +
+                               " bytes long, without NUL characters");
+    return std::nullopt;
+  }
+  return n->string;
+}
+
+std::optional<VECFLOAT> Fields::VecFloat(const char* key, double lo, double hi) {
+  const JsonNode* n = Get(key);
+  double v[3];
+  if (!n || !ReadNumbers(ctx, *n, key, 3, lo, hi, v))
+    return std::nullopt;
+  return VECFLOAT(static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]));
+}
+
+std::optional<VECTEUR> Fields::Vecteur(const char* key, double lo, double hi) {
+  const JsonNode* n = Get(key);
+  double v[3];
+  if (!n || !ReadNumbers(ctx, *n, key, 3, lo, hi, v))
+    return std::nullopt;
+  return VECTEUR(v[0], v[1], v[2]);
+}
+
+std::optional<CLR> Fields::Colour(const char* key) {
+  const JsonNode* n = Get(key);
+  return n ? ReadColour(ctx, *n, key) : std::nullopt;
+}
+
+namespace {
+
+// Edit distance, ignoring case: how far a misspelt key is from an allowed one.
+size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); j++)
+    row[j] = j;
+  for (size_t i = 1; i <= a.size(); i++) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); j++) {
+      const size_t above = row[j];
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+void Fields::Finish() {
+  finished = true;
+  if (!object)
+    return;
+  for (size_t m = 0; m < node.members.size(); m++) {
+    const std::string& key = node.members[m].first;
+    if (std::find(allowed.begin(), allowed.end(), key) != allowed.end())
+      continue;
+    std::string nearest;
+    size_t best = std::max<size_t>(2, key.size() / 3) + 1;
+    for (const std::string& a : allowed) {
+      const size_t d = Distance(key, a);
+      if (d < best) {
+        best = d;
+        nearest = a;
+      }
+    }
+    std::string message = "unknown key \"" + key + "\" in " + what;
+    if (!nearest.empty()) {
+      message += "; did you mean \"" + nearest + "\"?";
+    } else {
+      std::vector<std::string> sorted = allowed;
+      std::sort(sorted.begin(), sorted.end());
+      message += "; allowed keys: ";
+      for (size_t i = 0; i < sorted.size(); i++)
+        message += (i ? ", " : "") + sorted[i];
+    }
+    ctx.Error(node.keyPositions[m], message);
+  }
+}
+
+// The landscape ----------------------------------------------------------------------------
+
+namespace {
+
+void ReadQuality(ReadContext& ctx, const JsonNode& node, QualitySettings& q) {
+  Fields f(ctx, node, "CustomQuality");
+  READ_BOOL(f, q, HostSwitch0);
+  READ_BOOL(f, q, HostSwitch1);
+  READ_BOOL(f, q, MultiSample);
+  READ_BOOL(f, q, RayEffects);
+  READ_BOOL(f, q, Shadows);
+  READ_BOOL(f, q, Reflections);
+  READ_BOOL(f, q, Transparency);
+  READ_BOOL(f, q, Distribution);
+  READ_BOOL(f, q, HostSwitch8);
+  READ_BOOL(f, q, HostSwitch9);
+  READ_BOOL(f, q, HostSwitch10);
+  READ_BOOL(f, q, SoftShadowSampling);
+  READ_BOOL(f, q, DepthOfFieldSampling);
+  READ_BOOL(f, q, Materials);
+  READ_INT(f, q, SoftShadowSamples, 1, 25);
+  READ_FLOAT(f, q, SoftShadowTolerance, 0.0, 1e6);
+}
+
+void ReadEnvironment(ReadContext& ctx, const JsonNode& node, LandscapeRenderSettings& s) {
+  Fields f(ctx, node, "Environment");
+  if (auto v = f.Integer("RenderSetting", 0, 4))
+    s.RenderSetting = static_cast<int>(*v);
+  if (auto v = f.Integer("PictureWidth", 1, 65535))
+    s.PictureWidth = static_cast<int>(*v);
+  if (auto v = f.Integer("PictureHeight", 1, 65535))
+    s.PictureHeight = static_cast<int>(*v);
+  if (auto v = f.Integer("RenderScope", 1, 3))
+    s.RenderScope = static_cast<int>(*v);
+  if (auto v = f.Bool("FlatLens"))
+    s.FlatLens = *v;
+  if (auto v = f.Bool("BoundGroups"))
+    s.BoundGroups = *v;
+  if (auto v = f.Bool("MaterialSwitch"))
+    s.MaterialSwitch = *v;
+  if (auto v = f.Bool("AllLightsForSelection"))
+    s.AllLightsForSelection = *v;
+  if (const JsonNode* q = f.Get("CustomQuality")) {
+    QualitySettings quality = QualityPreset(SettingNormal);
+    quality.HostSwitch1 = 1;
+    ReadQuality(ctx, *q, quality);
+    s.CustomQuality = quality;
+  }
+}
+
+void ReadCloudLayer(ReadContext& ctx, const JsonNode& node, CloudLayer& layer) {
+  Fields f(ctx, node, "a cloud layer");
+  READ_FLOAT(f, layer, Exposure, -64.0, 64.0);
+  READ_FLOAT(f, layer, Altitude, 1.0, 1e6);
+  READ_FLOAT(f, layer, SunBoost);
+  READ_FLOAT(f, layer, SunBoostByClearance);
+  READ_FLOAT(f, layer, FadeRange, 0.0, 1e6);
+  // The renderer needs a material on every cloud layer: a default one unless given.
+  layer.Material = new Texture;
+  if (const JsonNode* m = f.Get("Material"))
+    ReadMaterial(ctx, *m, *layer.Material);
+}
+
+template <class T>
+const JsonNode* ArrayOf(ReadContext& ctx, Fields& f, const char* key) {
+  const JsonNode* n = f.Get(key);
+  if (n && n->kind != JsonNode::Kind::Array) {
+    ctx.Error(n->position, std::string(key) + " must be an array, not " + n->KindName());
+    return nullptr;
+  }
+  return n;
+}
+
+}  // namespace
+
+void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape) {
+  if (root.kind != JsonNode::Kind::Object) {
+    ctx.Error(root.position, std::string("the landscape must be an object, not ") + root.KindName());
+    return;
+  }
+  Fields f(ctx, root, "the landscape");
+  TPaysage& p = landscape.Record();
+  READ_FLOAT(f, p, HazeHeight);
+  READ_FLOAT(f, p, HazeStrength);
+  READ_FLOAT(f, p, GradientBase);
+  READ_FLOAT(f, p, GradientThickness);
+  READ_FLOAT(f, p, SunWeight);
+  READ_BOOL(f, p, TintAllLights);
+  READ_FLOAT(f, p, FogDensity, 0.0, FLT_MAX);
+  READ_FLOAT(f, p, FogHeightDensity, 0.0, FLT_MAX);
+  READ_FLOAT(f, p, FogAltitude);
+  READ_FLOAT(f, p, FogFalloff);
+  READ_CLR(f, p, FogColour);
+  READ_FLOAT(f, p, HazeDensity, 0.0, FLT_MAX);
+  READ_CLR(f, p, HazeColour);
+  READ_FLOAT(f, p, SunDiscCos, -1.0, 1.0);
+  READ_VECF(f, p, SkyTint, 0.0, FLT_MAX);
+  READ_VECF(f, p, LightColour, 0.0, FLT_MAX);
+  if (auto v = f.Vecteur("ViewCentre", -1e30, 1e30))
+    p.ViewCentre = *v;
+  READ_FLOAT(f, p, ViewScale, 1e-9, FLT_MAX);
+  READ_FLOAT(f, p, CloudShadow, 0.0, 1.0);
+  READ_BOOL(f, p, Panoramic);
+  READ_FLOAT(f, p, PanoramicFactor);
+  READ_FLOAT(f, p, PictureShiftX);
+  READ_FLOAT(f, p, PictureShiftY);
+  READ_BOOL(f, p, SunFollowsCamera);
+  READ_FLOAT(f, p, GlowStrength);
+  READ_FLOAT(f, p, GlowCos, -1.0, 1.0);
+  if (const JsonNode* t = f.Get("SunColours"))
+    ReadColourTable(ctx, *t, "SunColours", p.SunColours);
+  if (const JsonNode* t = f.Get("SkyColours"))
+    ReadColourTable(ctx, *t, "SkyColours", p.SkyColours);
+  if (const JsonNode* s = f.Get("LayerStatus")) {
+    if (s->kind != JsonNode::Kind::Array || s->items.size() > LayerCount) {
+      ctx.Error(s->position, "LayerStatus must be an array of at most 8 integers (0 hidden, 1 visible, 2 active)");
+    } else {
+      for (size_t i = 0; i < s->items.size(); i++)
+        if (auto v = ReadInteger(ctx, s->items[i], "LayerStatus[" + std::to_string(i) + "]", 0, 2))
+          p.LayerStatus[i] = static_cast<int32_t>(*v);
+    }
+  }
+  if (const JsonNode* e = f.Get("Environment"))
+    ReadEnvironment(ctx, *e, landscape.Settings);
+
+  // Materials first: objects check their material index against them.
+  if (const JsonNode* list = ArrayOf<Texture>(ctx, f, "Materials")) {
+    for (const JsonNode& m : list->items) {
+      Texture* material = new Texture;
+      landscape.Materials().Add(material);
+      ReadMaterial(ctx, m, *material);
+    }
+  }
+  ctx.materialCount = static_cast<unsigned>(landscape.Materials().Count());
+  if (const JsonNode* list = ArrayOf<CloudLayer>(ctx, f, "CloudLayers")) {
+    for (const JsonNode& c : list->items) {
+      CloudLayer* layer = new CloudLayer;
+      landscape.CloudLayers().Add(layer);
+      ReadCloudLayer(ctx, c, *layer);
+    }
+  }
+  if (const JsonNode* list = ArrayOf<BasicObject>(ctx, f, "Objects")) {
+    for (const JsonNode& o : list->items)
+      if (BasicObject* object = ReadObject(ctx, o))
+        landscape.Objects().Add(object);
+  }
+}

@@ -1,0 +1,117 @@
+// The record readers behind LoadLandscape: a reading context that collects positioned
+// errors, a reader of one JSON object's fields that reports unknown keys, and the readers
+// of each family of records. Internal to the host.
+#pragma once
+
+#include <cfloat>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "engine/geometry/colours.h"
+#include "engine/geometry/vectors.h"
+#include "host/json_tree.h"
+
+class Landscape;
+class Texture;
+class Fonction3D;
+class FiltreNumerique;
+class TableDeCouleurs;
+class BasicObject;
+struct TurbParams;
+struct Matrix;
+
+// Stop collecting after this many errors: the first ones matter.
+constexpr size_t MaxReportedErrors = 50;
+
+struct ReadContext {
+  std::string name;        // prefixes every message
+  std::string baseFolder;  // relative picture paths start here
+  std::vector<std::string>* errors;
+  unsigned materialCount = 0;  // known once the materials are read
+
+  void Error(const TextPosition& at, const std::string& message);
+  void Error(const std::string& message);
+  bool Failed() const { return !errors->empty(); }
+};
+
+// "1.5", "1e+30", "-2": numbers in messages.
+std::string FormatNumber(double value);
+
+// The value checkers, for a node named `what` in messages.
+std::optional<double> ReadNumber(ReadContext& ctx, const JsonNode& node, const std::string& what, double lo, double hi);
+std::optional<int64_t> ReadInteger(ReadContext& ctx, const JsonNode& node, const std::string& what, int64_t lo,
+                                   int64_t hi);
+std::optional<bool> ReadBool(ReadContext& ctx, const JsonNode& node, const std::string& what);
+// `count` numbers, each within lo..hi.
+bool ReadNumbers(ReadContext& ctx, const JsonNode& node, const std::string& what, int count, double lo, double hi,
+                 double* out);
+std::optional<CLR> ReadColour(ReadContext& ctx, const JsonNode& node, const std::string& what);
+
+// The fields of one JSON object. Every Get names an allowed key; Finish reports the keys
+// that nobody asked for, with the nearest allowed key or the list of allowed keys.
+class Fields {
+ public:
+  // `what` names the record in messages ("a material"); a node that is not an object is
+  // reported and reads as empty.
+  Fields(ReadContext& ctx, const JsonNode& node, const char* what);
+  ~Fields();
+
+  bool IsObject() const { return object; }
+  const JsonNode& Node() const { return node; }
+  ReadContext& Context() { return ctx; }
+
+  // The member `key`, or null when absent.
+  const JsonNode* Get(const char* key);
+  std::optional<double> Number(const char* key, double lo, double hi);
+  std::optional<float> Float(const char* key, double lo = -FLT_MAX, double hi = FLT_MAX);
+  std::optional<int64_t> Integer(const char* key, int64_t lo, int64_t hi);
+  std::optional<bool> Bool(const char* key);
+  std::optional<std::string> String(const char* key, size_t maxBytes);
+  std::optional<VECFLOAT> VecFloat(const char* key, double lo = -FLT_MAX, double hi = FLT_MAX);
+  std::optional<VECTEUR> Vecteur(const char* key, double lo, double hi);
+  std::optional<CLR> Colour(const char* key);
+
+  // Reports unknown keys; called once every allowed key has been asked for.
+  void Finish();
+  // Reports nothing more: for a record whose reading stopped at an earlier error.
+  void Abandon() { finished = true; }
+
+ private:
+  ReadContext& ctx;
+  const JsonNode& node;
+  const char* what;
+  bool object;
+  bool finished = false;
+  std::vector<std::string> allowed;
+};
+
+// Field readers that keep the key equal to the record's field name. Packed fields cannot
+// bind references, so the value is read first and then stored.
+#define READ_FLOAT(f, rec, Field, ...) \
+  if (auto v_ = (f).Float(#Field, ##__VA_ARGS__)) (rec).Field = *v_
+#define READ_INT(f, rec, Field, lo, hi) \
+  if (auto v_ = (f).Integer(#Field, lo, hi)) (rec).Field = static_cast<std::remove_cvref_t<decltype((rec).Field)>>(*v_)
+#define READ_BOOL(f, rec, Field) \
+  if (auto v_ = (f).Bool(#Field)) (rec).Field = *v_
+#define READ_VECF(f, rec, Field, ...) \
+  if (auto v_ = (f).VecFloat(#Field, ##__VA_ARGS__)) (rec).Field = *v_
+#define READ_CLR(f, rec, Field) \
+  if (auto v_ = (f).Colour(#Field)) (rec).Field = *v_
+
+// Materials and functions (landscape_reader_materials.cpp). `depth` counts nested
+// materials, so that self-similar files cannot recurse without end.
+void ReadColourTable(ReadContext& ctx, const JsonNode& node, const std::string& what, TableDeCouleurs& table);
+void ReadFilter(ReadContext& ctx, const JsonNode& node, FiltreNumerique& filter);
+void ReadTurbulence(ReadContext& ctx, const JsonNode& node, TurbParams& turbulence);
+void ReadRotation(ReadContext& ctx, const JsonNode& node, const std::string& what, Matrix& rotation);
+void ReadFunction(ReadContext& ctx, const JsonNode& node, Fonction3D& function);
+void ReadMaterial(ReadContext& ctx, const JsonNode& node, Texture& material);
+
+// Objects (landscape_reader_objects.cpp): a new object, or null after reporting why.
+BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node);
+
+// The whole landscape (landscape_reader.cpp).
+void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape);

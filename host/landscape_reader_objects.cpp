@@ -1,0 +1,384 @@
+// Readers of scene objects: primitives, terrains (from a height-map picture or a sampled
+// function), groups and constructive solids, lights and the camera, each with its
+// transform, layer, material index and wireframe colour.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+#include "engine/functions/fonction3d.h"
+#include "engine/lights/light.h"
+#include "engine/objects/aggregates.h"
+#include "engine/objects/primitives.h"
+#include "engine/render/camera.h"
+#include "engine/terrain/terrain.h"
+#include "host/landscape.h"
+#include "host/landscape_reader.h"
+#include "host/picture_file.h"
+
+namespace {
+
+using Type = BasicObject::ObjectType;
+
+struct TypeName {
+  const char* name;
+  Type type;
+};
+
+// The object kinds, named as the engine's type enumeration names them.
+constexpr std::array<TypeName, 19> TypeNames = {{
+    {"InfinitePlane", BasicObject::TypeInfinitePlane},
+    {"Plane", BasicObject::TypePlane},
+    {"Cylinder", BasicObject::TypeCylinder},
+    {"Sphere", BasicObject::TypeSphere},
+    {"Cube", BasicObject::TypeCube},
+    {"Cone", BasicObject::TypeCone},
+    {"Pyramid", BasicObject::TypePyramid},
+    {"Terrain", BasicObject::TypeTerrain},
+    {"Mesh", BasicObject::TypeMesh},
+    {"Vegetation", BasicObject::TypeVegetation},
+    {"Union", BasicObject::TypeUnion},
+    {"Intersection", BasicObject::TypeIntersection},
+    {"Difference", BasicObject::TypeDifference},
+    {"Group", BasicObject::TypeGroup},
+    {"DirectionalLight", BasicObject::TypeDirectionalLight},
+    {"PointLight", BasicObject::TypePointLight},
+    {"SpotLight", BasicObject::TypeSpotLight},
+    {"LaserLight", BasicObject::TypeLaserLight},
+    {"Camera", BasicObject::TypeCamera},
+}};
+
+// Positions and sizes stay well inside float range, so transforms never overflow.
+constexpr double MaxCoordinate = 1e9;
+constexpr double MaxAngle = 1e6;
+// A zero scale makes the transform singular; slants of 90 degrees do too.
+constexpr double MinSize = 1e-6, MaxSize = 1e9;
+constexpr double MaxSlant = 89.0;
+
+bool IsLightType(Type t) {
+  return t == BasicObject::TypeDirectionalLight || t == BasicObject::TypePointLight ||
+         t == BasicObject::TypeSpotLight || t == BasicObject::TypeLaserLight;
+}
+
+bool IsAggregateType(Type t) {
+  return t == BasicObject::TypeUnion || t == BasicObject::TypeIntersection || t == BasicObject::TypeDifference ||
+         t == BasicObject::TypeGroup;
+}
+
+// The transform: rotation angles, sizes along the object's axes and slant angles, in the
+// order that keeps each of them as given; then the position.
+void ReadTransform(Fields& f, BasicObject& object) {
+  auto angles = f.Vecteur("angles", -MaxAngle, MaxAngle);
+  auto sizes = f.Vecteur("sizes", MinSize, MaxSize);
+  auto slants = f.Vecteur("slants", -MaxSlant, MaxSlant);
+  auto centre = f.Vecteur("centre", -MaxCoordinate, MaxCoordinate);
+  if (angles)
+    object.Rotate(static_cast<float>(angles->x), static_cast<float>(angles->y), static_cast<float>(angles->z), nullptr,
+                  true);
+  if (sizes)
+    object.Scale(static_cast<float>(sizes->x), static_cast<float>(sizes->y), static_cast<float>(sizes->z), nullptr,
+                 false);
+  if (slants && (slants->x != 0.0 || slants->y != 0.0 || slants->z != 0.0))
+    object.Slant(static_cast<float>(slants->x), static_cast<float>(slants->y), static_cast<float>(slants->z), nullptr);
+  if (centre)
+    object.MoveTo(static_cast<float>(centre->x), static_cast<float>(centre->y), static_cast<float>(centre->z), nullptr);
+}
+
+// name, layer, wireframe colour and the box-only flag.
+void ReadCommon(Fields& f, BasicObject& object) {
+  if (auto name = f.String("name", sizeof(object.name) - 1)) {
+    std::fill(std::begin(object.name), std::end(object.name), '\0');
+    std::copy(name->begin(), name->end(), object.name);
+  }
+  if (auto v = f.Integer("layer", 0, LayerCount - 1))
+    object.SetLayer(static_cast<unsigned>(*v));
+  if (auto v = f.Integer("wireFrameColor", 0, 7))
+    object.SetWireFrameColor(static_cast<unsigned char>(*v));
+  if (auto v = f.Bool("boxOnly"))
+    object.flags = *v ? (object.flags | BasicObject::BoxOnlyBit) : (object.flags & ~BasicObject::BoxOnlyBit);
+}
+
+// The material index, checked against the landscape's materials.
+void ReadMaterialIndex(ReadContext& ctx, Fields& f, BasicObject& object, bool optional) {
+  const JsonNode* n = f.Get("material");
+  if (!n && optional)
+    return;
+  int64_t index = 0;
+  if (n) {
+    auto v = ReadInteger(ctx, *n, "material", 0, UINT16_MAX);
+    if (!v)
+      return;
+    index = *v;
+  }
+  if (index >= static_cast<int64_t>(ctx.materialCount)) {
+    const TextPosition at = n ? n->position : f.Node().position;
+    ctx.Error(at, "material " + std::to_string(index) + " is beyond the materials (there " +
+                      (ctx.materialCount == 1 ? "is 1" : "are " + std::to_string(ctx.materialCount)) + ")");
+    return;
+  }
+  object.SetTexture(static_cast<unsigned>(index));
+}
+
+void ReadLightFields(Fields& f, TLight& light) {
+  READ_VECF(f, light, Colour, 0.0, 1e6);
+  READ_FLOAT(f, light, Softness, 0.0, 1.5707963);
+  switch (light.type) {
+    case BasicObject::TypeDirectionalLight: {
+      auto& d = static_cast<TDirectionLight&>(light);
+      READ_BOOL(f, d, FollowCamera);
+      break;
+    }
+    case BasicObject::TypePointLight: {
+      auto& p = static_cast<TPointLight&>(light);
+      READ_FLOAT(f, p, Power, 0.0, 1e8);
+      break;
+    }
+    case BasicObject::TypeSpotLight: {
+      auto& s = static_cast<TSpotLight&>(light);
+      READ_FLOAT(f, s, Penumbra, 0.0, 1.0);
+      READ_FLOAT(f, s, CosCone, -1.0, 1.0);
+      READ_FLOAT(f, s, Power, 0.0, 1e8);
+      break;
+    }
+    default: {
+      auto& l = static_cast<TLaserLight&>(light);
+      READ_FLOAT(f, l, Setting1);
+      READ_FLOAT(f, l, Setting2);
+      break;
+    }
+  }
+}
+
+void ReadCameraFields(Fields& f, TCamera& camera) {
+  READ_FLOAT(f, camera, FocalLength, 8.0, 5000.0);
+  READ_BOOL(f, camera, LevelHorizon);
+  READ_FLOAT(f, camera, Aperture, 0.0, 1e6);
+  READ_FLOAT(f, camera, FocusDistance, 1e-6, 1e9);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& path) {
+  namespace fs = std::filesystem;
+  if (folder.empty() || fs::path(path).is_absolute())
+    return path;
+  return (fs::path(folder) / path).string();
+}
+
+// A terrain from a height-map picture or from a function sampled on a grid.
+Terrain* ReadTerrain(ReadContext& ctx, Fields& f) {
+  const JsonNode* map = f.Get("HeightMap");
+  const JsonNode* function = f.Get("Function");
+  const JsonNode* widthNode = f.Get("width");
+  const JsonNode* heightNode = f.Get("height");
+  const JsonNode* scaleNode = f.Get("AltitudeScale");
+  auto smooth = f.Bool("smoothSurface");
+  auto extra = f.Bool("extraFlag");
+  const TextPosition at = f.Node().position;
+  if ((map != nullptr) == (function != nullptr)) {
+    ctx.Error(at, "a terrain needs either a HeightMap or a Function");
+    return nullptr;
+  }
+  std::unique_ptr<Terrain> terrain;
+  const std::string limit = std::to_string(MaxTerrainSide) + " x " + std::to_string(MaxTerrainSide);
+  if (map) {
+    for (const JsonNode* n : {widthNode, heightNode, scaleNode})
+      if (n)
+        ctx.Error(n->position, "a height-map terrain takes its size and altitudes from the picture");
+    if (map->kind != JsonNode::Kind::String || map->string.empty()) {
+      ctx.Error(map->position, std::string("HeightMap must be a picture path, not ") + map->KindName());
+      return nullptr;
+    }
+    const std::string path = JoinPath(ctx.baseFolder, map->string);
+    if (std::filesystem::is_directory(path)) {
+      ctx.Error(map->position, "the height map \"" + map->string + "\" is a folder, not a picture");
+      return nullptr;
+    }
+    HeightMap picture;
+    std::string error;
+    if (!ReadHeightMap(path, picture, error)) {
+      ctx.Error(map->position, "cannot read the height map \"" + map->string + "\": " + error);
+      return nullptr;
+    }
+    if (picture.width < MinTerrainSide || picture.height < MinTerrainSide || picture.width > MaxTerrainSide ||
+        picture.height > MaxTerrainSide) {
+      ctx.Error(map->position, "the height map is " + std::to_string(picture.width) + " x " +
+                                   std::to_string(picture.height) + " pixels; terrains must be 2 x 2 to " + limit);
+      return nullptr;
+    }
+    terrain = std::make_unique<Terrain>(picture.width, picture.height, 0);
+    if (!terrain->altitudes) {
+      ctx.Error(map->position, "not enough memory for the terrain");
+      return nullptr;
+    }
+    // Picture rows run top to bottom; grid rows run along +y, so the top row is the far one.
+    for (int y = 0; y < picture.height; y++)
+      for (int x = 0; x < picture.width; x++) {
+        const int sample = picture.samples[static_cast<size_t>(picture.height - 1 - y) * picture.width + x];
+        terrain->SetAltitude(x, y, picture.sixteenBit ? sample >> 1 : sample);
+      }
+  } else {
+    if (!widthNode || !heightNode) {
+      ctx.Error(at, "a function terrain needs its width and height in grid points");
+      return nullptr;
+    }
+    auto w = ReadInteger(ctx, *widthNode, "width", MinTerrainSide, MaxTerrainSide);
+    auto h = ReadInteger(ctx, *heightNode, "height", MinTerrainSide, MaxTerrainSide);
+    auto scale = scaleNode ? ReadNumber(ctx, *scaleNode, "AltitudeScale", 0.0, 32767.0) : std::optional<double>(1000.0);
+    Fonction3D fn;
+    ReadFunction(ctx, *function, fn);
+    if (!w || !h || !scale || ctx.Failed())
+      return nullptr;
+    terrain = std::make_unique<Terrain>(static_cast<unsigned>(*w), static_cast<unsigned>(*h), 0);
+    if (!terrain->altitudes) {
+      ctx.Error(at, "not enough memory for the terrain");
+      return nullptr;
+    }
+    // Sampled as a render would see it: prepared at unit size and scale.
+    fn.Preparer(VECFLOAT(1.0f, 1.0f, 1.0f), 1.0f);
+    const VECTEUR up(0.0, 0.0, 1.0);
+    for (int y = 0; y < *h; y++)
+      for (int x = 0; x < *w; x++) {
+        const float value = fn.ExtraireFonction(static_cast<float>(x), static_cast<float>(y), 0.0f, up, nullptr, false);
+        const double altitude = std::clamp(static_cast<double>(value), 0.0, 1.0) * *scale;
+        terrain->SetAltitude(x, y, static_cast<int>(std::lround(altitude)));
+      }
+    fn.DePreparer(VECFLOAT(1.0f, 1.0f, 1.0f), 1.0f);
+  }
+  if (smooth)
+    terrain->smoothSurface = *smooth ? 1 : 0;
+  if (extra)
+    terrain->extraFlag = *extra ? 1 : 0;
+  terrain->ZeroMinimumAltitudes();
+  terrain->PrepareEdges();
+  terrain->PrepareClusters();
+  return terrain.release();
+}
+
+std::string TypeList() {
+  std::string list;
+  for (const TypeName& t : TypeNames)
+    if (t.type != BasicObject::TypeMesh && t.type != BasicObject::TypeVegetation)
+      list += std::string(list.empty() ? "" : ", ") + t.name;
+  return list;
+}
+
+}  // namespace
+
+BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
+  Fields f(ctx, node, "an object");
+  if (!f.IsObject())
+    return nullptr;
+  // An object that cannot be built leaves its other keys unread: no unknown-key reports.
+  struct AbandonUnlessBuilt {
+    Fields& f;
+    bool built = false;
+    ~AbandonUnlessBuilt() {
+      if (!built)
+        f.Abandon();
+    }
+  } guard{f};
+  const JsonNode* typeNode = f.Get("type");
+  if (!typeNode) {
+    ctx.Error(node.position, "an object needs a type (" + TypeList() + ")");
+    return nullptr;
+  }
+  if (typeNode->kind != JsonNode::Kind::String) {
+    ctx.Error(typeNode->position, std::string("type must be a string, not ") + typeNode->KindName());
+    return nullptr;
+  }
+  const auto found = std::find_if(TypeNames.begin(), TypeNames.end(),
+                                  [&](const TypeName& t) { return typeNode->string == t.name; });
+  if (found == TypeNames.end()) {
+    ctx.Error(typeNode->position, "unknown object type \"" + typeNode->string + "\"; known types: " + TypeList());
+    return nullptr;
+  }
+  const Type type = found->type;
+  if (type == BasicObject::TypeMesh || type == BasicObject::TypeVegetation) {
+    ctx.Error(typeNode->position, std::string(found->name) + " objects are not supported yet");
+    return nullptr;
+  }
+
+  std::unique_ptr<BasicObject> object;
+  switch (type) {
+    case BasicObject::TypeInfinitePlane:
+      object = std::make_unique<InfinitePlane>(0);
+      break;
+    case BasicObject::TypePlane:
+      object = std::make_unique<TPlane>(0);
+      break;
+    case BasicObject::TypeCylinder:
+      object = std::make_unique<Cyl>(0);
+      break;
+    case BasicObject::TypeSphere:
+      object = std::make_unique<Sph>(0);
+      break;
+    case BasicObject::TypeCube:
+      object = std::make_unique<TCube>(0);
+      break;
+    case BasicObject::TypeCone:
+      object = std::make_unique<TCone>(0);
+      break;
+    case BasicObject::TypePyramid:
+      object = std::make_unique<TPyramide>(0);
+      break;
+    case BasicObject::TypeTerrain:
+      object.reset(ReadTerrain(ctx, f));
+      if (!object)
+        return nullptr;
+      break;
+    case BasicObject::TypeUnion:
+      object = std::make_unique<TCSGUnion>(nullptr);
+      break;
+    case BasicObject::TypeIntersection:
+      object = std::make_unique<TCSGIntersection>(nullptr);
+      break;
+    case BasicObject::TypeDifference:
+      object = std::make_unique<TCSGDifference>(nullptr);
+      break;
+    case BasicObject::TypeGroup:
+      object = std::make_unique<Group>(nullptr);
+      break;
+    case BasicObject::TypeDirectionalLight:
+      object = std::make_unique<TDirectionLight>();
+      break;
+    case BasicObject::TypePointLight:
+      object = std::make_unique<TPointLight>();
+      break;
+    case BasicObject::TypeSpotLight:
+      object = std::make_unique<TSpotLight>();
+      break;
+    case BasicObject::TypeLaserLight:
+      object = std::make_unique<TLaserLight>();
+      break;
+    default:
+      object = std::make_unique<TCamera>();
+      break;
+  }
+
+  if (IsAggregateType(type)) {
+    auto* aggregate = static_cast<TAggregate*>(object.get());
+    const JsonNode* children = f.Get("children");
+    if (!children || children->kind != JsonNode::Kind::Array || children->items.empty()) {
+      ctx.Error(children ? children->position : node.position,
+                std::string(found->name) + " needs children: a non-empty array of objects");
+    } else {
+      for (const JsonNode& c : children->items)
+        if (BasicObject* child = ReadObject(ctx, c))
+          aggregate->Add(child, static_cast<unsigned>(-1));
+    }
+  }
+  ReadCommon(f, *object);
+  if (IsLightType(type))
+    ReadLightFields(f, static_cast<TLight&>(*object));
+  if (type == BasicObject::TypeCamera)
+    ReadCameraFields(f, static_cast<TCamera&>(*object));
+  // Lights and cameras have no material; an aggregate's material, when given, goes to
+  // every child.
+  if (IsAggregateType(type))
+    ReadMaterialIndex(ctx, f, *object, true);
+  else if (!IsLightType(type) && type != BasicObject::TypeCamera)
+    ReadMaterialIndex(ctx, f, *object, false);
+  ReadTransform(f, *object);
+  guard.built = true;
+  return object.release();
+}
