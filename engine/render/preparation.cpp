@@ -329,11 +329,11 @@ void PreparerRender(TOrvelleChild* child, TGlobalInfo* gi, TDrawInfo* di, float 
   if (landscape->Materials)
     for (Texture* material : *landscape->Materials)
       if (material)
-        material->Preparer(gi->RenderLandscape, &scene, 3.0f);
+        material->Preparer(gi->RenderLandscape, &scene, MaterialPreparationScale);
   if (landscape->CloudLayers)
     for (CloudLayer* layer : *landscape->CloudLayers)
       if (layer && layer->Material)
-        layer->Material->Preparer(gi->RenderLandscape, nullptr, 1.0f);
+        layer->Material->Preparer(gi->RenderLandscape, nullptr, CloudPreparationScale);
 
   // 9. Terrain guard rings.
   for (TObject3D* object : render)

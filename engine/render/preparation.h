@@ -23,6 +23,11 @@ struct TPaysage;
 struct TDrawInfo;
 struct TGlobalInfo;
 
+// The scales PreparerRender prepares materials and cloud materials with; the host gives
+// them back to Texture::DePreparer after the render.
+constexpr float MaterialPreparationScale = 3.0f;
+constexpr float CloudPreparationScale = 1.0f;
+
 // Prepares the render of the child's landscape; gi->Lights and di->ContainersOfCamera
 // must point to existing lists and gi->RenderLandscape be set.
 void PreparerRender(TOrvelleChild* child, TGlobalInfo* gi, TDrawInfo* di, float zoom);

@@ -229,15 +229,20 @@ void EdgeHeightDifference(const Patch& p, const Line& r, const EdgeCrossing& c, 
   fd = r.d.z - AltitudeStep * (across * dAcross + slope * dAlong);
 }
 
-// Roots of the cubic Hermite F over [0, L]; appends them to roots (at most three).
-int HermiteRoots(double f0, double d0, double f1, double d1, double L, double roots[3], bool& linear) {
+// Roots of the cubic Hermite F over [0, L] (at most three); c receives F's coefficients.
+int HermiteRoots(double f0, double d0, double f1, double d1, double L, double roots[3], bool& linear, double c[4]) {
   linear = false;
   const double c0 = f0, c1 = d0;
   const double c2 = (3.0 * f1 - L * d1 - 2.0 * L * d0 - 3.0 * f0) / (L * L);
   const double k = d1 - 2.0 * c2 * L - d0;
+  c[0] = c0;
+  c[1] = c1;
+  c[2] = c2;
+  c[3] = 0.0;
   if (std::fabs(k) <= 1e-5) {
     if (std::fabs(c2) <= 1e-5) {
       linear = true;
+      c[2] = 0.0;
       if (c1 == 0.0) {
         MessageBeep(MessageIconWarning);
         return 0;
@@ -254,6 +259,7 @@ int HermiteRoots(double f0, double d0, double f1, double d1, double L, double ro
     return 2;
   }
   const double c3 = k / (3.0 * L * L);
+  c[3] = c3;
   const double a2 = c2 / c3, a1 = c1 / c3, a0 = c0 / c3;
   const double p = a1 - a2 * a2 / 3.0;
   const double q = a0 + 2.0 / 27.0 * a2 * a2 * a2 - a2 * a1 / 3.0;
@@ -272,8 +278,12 @@ int HermiteRoots(double f0, double d0, double f1, double d1, double L, double ro
   return 1;
 }
 
-bool SmoothCell(const TerrainGrid& g, const Line& r, int i, int j, double tmin, double tmax, double& t, VECTEUR& point,
-                VECTEUR& normal) {
+// `crossing` < 0 takes only crossings where the line goes down into the solid, > 0 only
+// those where it comes up out of it, 0 both. The interpolated surface depends on the
+// line's direction, so a secondary ray leaving a hit point can start a hair below its
+// own version of the surface; a ray known to be outside must not take that for a hit.
+bool SmoothCell(const TerrainGrid& g, const Line& r, int i, int j, double tmin, double tmax, int crossing, double& t,
+                VECTEUR& point, VECTEUR& normal) {
   const Patch patch(g, i, j);
   const double horizontal = std::sqrt(r.d.x * r.d.x + r.d.y * r.d.y);
   if (horizontal < VerticalTolerance) {
@@ -282,7 +292,7 @@ bool SmoothCell(const TerrainGrid& g, const Line& r, int i, int j, double tmin, 
       return false;
     const double fx = std::clamp(r.o.x - i, 0.0, 1.0), fy = std::clamp(r.o.y - j, 0.0, 1.0);
     const double T = (AltitudeStep * patch.Height(fx, fy) - r.o.z) / r.d.z;
-    if (!(tmin + HitEpsilon < T && T < tmax))
+    if (!(tmin + HitEpsilon < T && T < tmax) || crossing * r.d.z < 0.0)
       return false;
     t = T;
     point = r.At(T);
@@ -323,9 +333,9 @@ bool SmoothCell(const TerrainGrid& g, const Line& r, int i, int j, double tmin, 
   double f0, d0, f1, d1;
   EdgeHeightDifference(patch, r, first, f0, d0);
   EdgeHeightDifference(patch, r, last, f1, d1);
-  double roots[3];
+  double roots[3], c[4];
   bool linear;
-  const int n = HermiteRoots(f0, d0, f1, d1, L, roots, linear);
+  const int n = HermiteRoots(f0, d0, f1, d1, L, roots, linear, c);
   bool found = false;
   double best = 0.0;
   for (int k = 0; k < n; k++) {
@@ -334,7 +344,8 @@ bool SmoothCell(const TerrainGrid& g, const Line& r, int i, int j, double tmin, 
     const double T = first.t + s;
     // The smallest root beyond tmin, so that repeated calls with the previous hit as
     // tmin find the further crossings of the same cell.
-    if (inSpan && tmin + HitEpsilon < T && T < tmax && (!found || T < best)) {
+    const double slope = c[1] + s * (2.0 * c[2] + 3.0 * s * c[3]);
+    if (inSpan && tmin + HitEpsilon < T && T < tmax && crossing * slope >= 0.0 && (!found || T < best)) {
       best = T;
       found = true;
     }
@@ -348,10 +359,10 @@ bool SmoothCell(const TerrainGrid& g, const Line& r, int i, int j, double tmin, 
 }
 
 bool CellHit(const TerrainGrid& g, const Line& r, int i, int j, double tmin, double tmax, double& t, VECTEUR& point,
-             VECTEUR& normal) {
+             VECTEUR& normal, int crossing = 0) {
   if (i < 0 || j < 0 || i >= g.width || j >= g.height)
     return false;
-  return g.smooth ? SmoothCell(g, r, i, j, tmin, tmax, t, point, normal)
+  return g.smooth ? SmoothCell(g, r, i, j, tmin, tmax, crossing, t, point, normal)
                   : FlatCell(g, r, i, j, tmin, tmax, t, point, normal);
 }
 
@@ -372,6 +383,9 @@ double ProbeHeight(const TerrainGrid& g, double x, double y) {
 // The walk through the pyramid -------------------------------------------------------
 
 enum class CellResult { Continue, Hit, Stop };
+
+// Cells visited by this thread's walks; per thread, so that counting writes nothing shared.
+thread_local unsigned long long cellsVisited = 0;
 
 struct Walker {
   const TerrainGrid& g;
@@ -469,6 +483,7 @@ struct Walker {
               const int i = Trunc(p.x), j = Trunc(p.y);
               if (i > g.width || j > g.height)
                 return false;
+              cellsVisited++;
               const CellResult result = visitor.Cell(i, j, t, p);
               if (result != CellResult::Continue)
                 return result == CellResult::Hit;
@@ -526,7 +541,7 @@ struct NearestVisitor {
   CellResult Cell(int i, int j, double tWalk, const VECTEUR& p) {
     double th;
     VECTEUR ph, nh;
-    if (CellHit(g, r, i, j, 0.0, limit, th, ph, nh) && ph.x >= 0.0 && ph.x < g.width && ph.y >= 0.0 &&
+    if (CellHit(g, r, i, j, 0.0, limit, th, ph, nh, inside ? 1 : -1) && ph.x >= 0.0 && ph.x < g.width && ph.y >= 0.0 &&
         ph.y < g.height) {
       t = th;
       point = ph;
@@ -1150,6 +1165,8 @@ bool Terrain::IsInside(const VECTEUR& p, TDrawInfo* di) {
 }
 
 // Free functions --------------------------------------------------------------------------
+
+unsigned long long TerrainCellsVisited() { return cellsVisited; }
 
 bool inter(Terrain* terrain, Ray* ray, VECTEUR& point, VECTEUR& normal, double& t, double limit, bool) {
   TerrainGrid g;

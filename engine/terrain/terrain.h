@@ -122,3 +122,7 @@ bool interInside(Terrain* terrain, Ray* ray, VECTEUR& point, VECTEUR& normal, do
 // and normal to the (shading) normal.
 bool IntersectTerrainCell(const Terrain* terrain, const Ray* ray, double& x, double& y, double& z, double& t,
                           double tmin, double tmax, VECTEUR& normal);
+
+// The number of cells the calling thread's terrain walks have visited so far (a
+// diagnostic for tests and benchmarks: how well the pyramid skips empty space).
+unsigned long long TerrainCellsVisited();
