@@ -70,6 +70,22 @@ bool IsAggregateType(Type t) {
 // order that keeps each of them as given; then the position.
 void ReadTransform(Fields& f, BasicObject& object) {
   auto angles = f.Vecteur("angles", -MaxAngle, MaxAngle);
+  // Lights and cameras may give the direction they point in instead of angles: the
+  // rotation (a, 0, c) whose third axis, (sin a sin c, -sin a cos c, cos a), is that direction.
+  if (IsLightType(object.type) || object.type == BasicObject::TypeCamera) {
+    const JsonNode* d = f.Get("Direction");
+    auto v = d ? f.Vecteur("Direction", -MaxCoordinate, MaxCoordinate) : std::nullopt;
+    if (d && angles) {
+      f.Context().Error(d->position, "give either angles or Direction, not both");
+    } else if (v && Length(*v) < 1e-9) {
+      f.Context().Error(d->position, "Direction must not be the zero vector");
+    } else if (v) {
+      const VECTEUR u = Normalised(*v);
+      const double a = std::acos(std::clamp(u.z, -1.0, 1.0)) * RadiansToDegrees;
+      const double c = std::hypot(u.x, u.y) < 1e-12 ? 0.0 : std::atan2(u.x, -u.y) * RadiansToDegrees;
+      angles = VECTEUR(a, 0.0, c);
+    }
+  }
   auto sizes = f.Vecteur("sizes", MinSize, MaxSize);
   auto slants = f.Vecteur("slants", -MaxSlant, MaxSlant);
   auto centre = f.Vecteur("centre", -MaxCoordinate, MaxCoordinate);

@@ -75,8 +75,8 @@ TEST(LandscapeErrors, UnknownKeysNameTheNearestOrTheAllowedOnes) {
        "bad.json:1:22: unknown key \"Colour\" in a cloud layer; allowed keys: Altitude, Exposure, FadeRange, Material, "
        "SunBoost, SunBoostByClearance"},
       {"{ \"Objects\": [ { \"type\": \"PointLight\", \"material\": 0 } ] }",
-       "bad.json:1:40: unknown key \"material\" in an object; allowed keys: Colour, Power, Softness, angles, "
-       "boxOnly, centre, layer, name, sizes, slants, type, wireFrameColor"},
+       "bad.json:1:40: unknown key \"material\" in an object; allowed keys: Colour, Direction, Power, "
+       "Softness, angles, boxOnly, centre, layer, name, sizes, slants, type, wireFrameColor"},
   });
 }
 
@@ -141,6 +141,13 @@ TEST(LandscapeErrors, ObjectsAreCheckedAgainstTheEngine) {
        "bad.json:1:64: layer must be between 0 and 7, not 8"},
       {"{ \"Objects\": [ { \"type\": \"Camera\", \"FocalLength\": 2 } ] }",
        "bad.json:1:51: FocalLength must be between 8 and 5000, not 2"},
+      {"{ \"Objects\": [ { \"type\": \"Camera\", \"angles\": [0, 0, 0], \"Direction\": [0, 1, 0] } ] }",
+       "bad.json:1:70: give either angles or Direction, not both"},
+      {"{ \"Objects\": [ { \"type\": \"SpotLight\", \"Direction\": [0, 0, 0] } ] }",
+       "bad.json:1:52: Direction must not be the zero vector"},
+      {"{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"Sphere\", \"Direction\": [0, 0, 1] } ] }",
+       "bad.json:1:57: unknown key \"Direction\" in an object; allowed keys: angles, boxOnly, centre, layer, "
+       "material, name, sizes, slants, type, wireFrameColor"},
       {"{ \"Objects\": [ { \"type\": \"Group\", \"children\": [] } ] }",
        "bad.json:1:47: Group needs children: a non-empty array of objects"},
       {"{ \"Objects\": [ { \"type\": \"Group\", \"children\": [ { \"type\": \"Sphere\", \"material\": 4 } ] } ] }",

@@ -391,10 +391,10 @@ TEST(LandscapeFile, LightsAndCameraTakeTheirFields) {
     { "type": "DirectionalLight", "Colour": [1, 0.9, 0.8], "Softness": 0.02, "FollowCamera": false,
       "angles": [-45, 0, 0] },
     { "type": "PointLight", "Power": 80, "centre": [0, 0, 50] },
-    { "type": "SpotLight", "Penumbra": 0.3, "CosCone": 0.8, "Power": 120 },
+    { "type": "SpotLight", "Penumbra": 0.3, "CosCone": 0.8, "Power": 120, "Direction": [3, 0, -4] },
     { "type": "LaserLight", "Setting1": 0.5, "Setting2": 3 },
     { "type": "Camera", "FocalLength": 35, "LevelHorizon": false, "Aperture": 0.5, "FocusDistance": 40,
-      "centre": [0, -100, 10] } ] })");
+      "centre": [0, -100, 10], "Direction": [-1, 1, 0] } ] })");
   ASSERT_TRUE(l);
   auto* sun = ObjectAt<TDirectionLight>(*l, 0);
   ASSERT_TRUE(sun);
@@ -407,6 +407,15 @@ TEST(LandscapeFile, LightsAndCameraTakeTheirFields) {
   EXPECT_NEAR(sun->Direction().y, reference.Direction().y, 1e-9);
   EXPECT_NEAR(sun->Direction().z, reference.Direction().z, 1e-9);
   EXPECT_FLOAT_EQ(ObjectAt<TPointLight>(*l, 1)->Power, 80.0f);
+  // A direction instead of angles points the light or camera that way.
+  const VECTEUR spotDirection = ObjectAt<TSpotLight>(*l, 2)->Direction();
+  EXPECT_NEAR(spotDirection.x, 0.6, 1e-6);
+  EXPECT_NEAR(spotDirection.y, 0.0, 1e-6);
+  EXPECT_NEAR(spotDirection.z, -0.8, 1e-6);
+  const VECTEUR view = ObjectAt<TCamera>(*l, 4)->Direction();
+  EXPECT_NEAR(view.x, -1 / std::sqrt(2.0), 1e-6);
+  EXPECT_NEAR(view.y, 1 / std::sqrt(2.0), 1e-6);
+  EXPECT_NEAR(view.z, 0.0, 1e-6);
   auto* spot = ObjectAt<TSpotLight>(*l, 2);
   EXPECT_FLOAT_EQ(spot->Penumbra, 0.3f);
   EXPECT_FLOAT_EQ(spot->CosCone, 0.8f);
