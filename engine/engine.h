@@ -27,6 +27,7 @@
 #include "engine/platform/messages.h"
 #include "engine/platform/quit_request.h"
 #include "engine/platform/random.h"
+#include "engine/render/atmosphere.h"
 #include "engine/render/camera.h"
 #include "engine/render/context.h"
 #include "engine/render/document.h"
@@ -37,4 +38,5 @@
 #include "engine/render/preparation.h"
 #include "engine/render/ray_processing.h"
 #include "engine/render/sampling.h"
+#include "engine/render/thread_records.h"
 #include "engine/terrain/terrain.h"

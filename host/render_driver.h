@@ -1,0 +1,33 @@
+// One render of a landscape into a picture file: preparation, the threaded picture loop
+// with progress and checkpoints, the picture written safely, the scene unprepared.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+struct TPaysage;
+
+struct RenderJob {
+  std::string output;     // picture file; its checkpoint lies beside it
+  int width = 128;
+  int height = 96;
+  int quality = 1;        // render setting 0..4
+  int threads = 1;
+  bool quiet = false;
+  bool resume = false;    // continue from the checkpoint
+  uint64_t scene = 0;     // identity of the landscape and settings (checkpoints)
+  double checkpointSeconds = 5.0;
+};
+
+enum RenderStatus {
+  RenderDone = 0,
+  RenderFailed = 1,       // the picture or checkpoint could not be written
+  RenderRefused = 2,      // bad request (no usable checkpoint to resume)
+  RenderInterrupted = 130,
+};
+
+// Renders `landscape` (the engine session must be set up). `interrupt` stops the render
+// cleanly: finished rows stay in the checkpoint. Messages go to standard error, the
+// closing line to standard output unless quiet.
+RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::atomic<bool>& interrupt);
