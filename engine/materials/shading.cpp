@@ -68,7 +68,6 @@ struct Surface {
 
 struct Context {
   ImpactInfo* hit;
-  Ray* ray;
   BasicObject* object;
   float bumpStep;
   bool reflections, transparency;

@@ -138,7 +138,6 @@ class Texture {
   bool IsPrepared() const { return prepared; }
 
  private:
-  friend struct MaterialShading;
   // The user's values that preparation changes, kept until DePreparer.
   struct UserValues {
     float MaterialScale, TurbulenceFrequency, BumpDepth, AltitudeInfluence, Refraction;
