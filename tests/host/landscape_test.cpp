@@ -6,6 +6,10 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
 
 #include "engine/functions/noise.h"
 #include "engine/lights/light.h"
@@ -530,6 +534,89 @@ TEST_F(TerrainFile, HeightMapPathsAreRelativeToTheLandscapeFile) {
   EXPECT_EQ(r.landscape->Objects()[0]->type, BasicObject::TypeTerrain);
   EXPECT_EQ(r.landscape->Settings.PictureWidth.value_or(0), 320);
   EXPECT_EQ(r.landscape->Settings.RenderSetting.value_or(0), 2);
+}
+
+}  // namespace
+
+namespace {
+
+const std::filesystem::path DocsFolder = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "docs";
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(LandscapeDocs, TheFormatReferenceExampleLoads) {
+  InitNoise();
+  const std::string doc = ReadText(DocsFolder / "landscape-format.md");
+  const size_t start = doc.find("```jsonc\n");
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = doc.find("```", start + 9);
+  ASSERT_NE(end, std::string::npos);
+  auto l = Load(doc.substr(start + 9, end - start - 9));
+  FreeNoiseData();
+  ASSERT_TRUE(l);
+  EXPECT_EQ(l->Objects().Count(), 5);
+  EXPECT_EQ(l->Materials().Count(), 3);
+}
+
+// The keys the loader allows in a record, as its unknown-key message lists them.
+std::set<std::string> AllowedKeys(const std::string& text) {
+  LandscapeLoadResult r = LoadLandscapeFromText("k.json", text, DataFolder);
+  const std::string marker = "allowed keys: ";
+  std::set<std::string> keys;
+  for (const std::string& e : r.errors) {
+    const size_t at = e.find(marker);
+    if (at == std::string::npos)
+      continue;
+    std::stringstream list(e.substr(at + marker.size()));
+    for (std::string key; std::getline(list, key, ',');)
+      keys.insert(key.substr(key.find_first_not_of(' ')));
+    return keys;
+  }
+  ADD_FAILURE() << "no list of allowed keys for " << text;
+  return keys;
+}
+
+std::set<std::string> SchemaKeys(const nlohmann::json& node) {
+  std::set<std::string> keys;
+  for (const auto& [key, value] : node["properties"].items())
+    keys.insert(key);
+  return keys;
+}
+
+// Editors validate with the schema: it must name exactly the keys the loader reads.
+TEST(LandscapeDocs, TheSchemaNamesTheKeysTheLoaderReads) {
+  const nlohmann::json schema = nlohmann::json::parse(ReadText(DocsFolder / "landscape.schema.json"));
+  const nlohmann::json& defs = schema["definitions"];
+  const std::string unknown = "\"zzzzzzzzzzzzzzzzzzzz\": 0";
+  EXPECT_EQ(AllowedKeys("{" + unknown + "}"), SchemaKeys(schema));
+  EXPECT_EQ(AllowedKeys("{ \"Materials\": [ {" + unknown + "} ] }"), SchemaKeys(defs["material"]));
+  EXPECT_EQ(AllowedKeys("{ \"CloudLayers\": [ {" + unknown + "} ] }"), SchemaKeys(defs["cloudLayer"]));
+  EXPECT_EQ(AllowedKeys("{ \"Environment\": {" + unknown + "} }"), SchemaKeys(defs["environment"]));
+  EXPECT_EQ(AllowedKeys("{ \"Environment\": { \"CustomQuality\": {" + unknown + "} } }"),
+            SchemaKeys(defs["environment"]["properties"]["CustomQuality"]));
+  const std::string material = "{ \"Materials\": [ { ";
+  EXPECT_EQ(AllowedKeys(material + "\"ColourFunction\": {" + unknown + "} } ] }"), SchemaKeys(defs["function"]));
+  EXPECT_EQ(AllowedKeys(material + "\"ColourFunction\": { \"Layers\": [ {" + unknown + "} ] } } ] }"),
+            SchemaKeys(defs["layer"]));
+  EXPECT_EQ(AllowedKeys(material + "\"ColourFilter\": {" + unknown + "} } ] }"), SchemaKeys(defs["filter"]));
+  EXPECT_EQ(AllowedKeys(material + "\"Turbulence\": {" + unknown + "} } ] }"), SchemaKeys(defs["turbulence"]));
+  EXPECT_EQ(AllowedKeys(material + "\"Specular\": {" + unknown + "} } ] }"), SchemaKeys(defs["specular"]));
+  EXPECT_EQ(AllowedKeys(material + "\"Transparency\": {" + unknown + "} } ] }"), SchemaKeys(defs["transparency"]));
+  EXPECT_EQ(AllowedKeys(material + "\"Reflection\": {" + unknown + "} } ] }"), SchemaKeys(defs["reflection"]));
+  EXPECT_EQ(AllowedKeys(material + "\"DefaultOptions\": {" + unknown + "} } ] }"), SchemaKeys(defs["options"]));
+  // One object of each schema variant.
+  const char* types[] = {"Sphere", "Group", "Terrain", "DirectionalLight", "PointLight", "SpotLight", "LaserLight",
+                         "Camera"};
+  const std::string extra[] = {"", ", \"children\": [ { \"type\": \"Sphere\" } ]", ", \"HeightMap\": \"hill8.png\"",
+                               "", "", "", "", ""};
+  for (size_t i = 0; i < std::size(types); i++)
+    EXPECT_EQ(AllowedKeys("{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"" + std::string(types[i]) + "\"" +
+                          extra[i] + ", " + unknown + "} ] }"),
+              SchemaKeys(defs["object"]["oneOf"][i]))
+        << types[i];
 }
 
 }  // namespace
