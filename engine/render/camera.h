@@ -18,9 +18,9 @@ constexpr double CameraBodyDepth = 8.0;       // behind the centre, along -z
 
 class TCamera : public Planar {
  public:
-  float FocalLength = 17.5f;   // kept within 8 .. 5000 by Scale
-  float LevelHorizon = 1.0f;   // not 0: rotations never roll the camera
-  float Aperture = 0.0f;       // lens aperture for depth of field; 0: pinhole
+  float FocalLength = 17.5f;  // kept within 8 .. 5000 by Scale
+  float LevelHorizon = 1.0f;  // not 0: rotations never roll the camera
+  float Aperture = 0.0f;      // lens aperture for depth of field; 0: pinhole
   float FocusDistance = 100.0f;
 
   // A default camera (at the origin, looking along +y with +z up) when `from` is null,

@@ -163,8 +163,8 @@ bool HitAnalyticShape(int shape, double size, const VECTEUR& o, const VECTEUR& d
     case 2: {
       double side = best;
       const auto within = [&](double root) { return std::fabs(o.z + d.z * root) <= CapHeight; };
-      if (NearestRoot(d.x * d.x + d.y * d.y, o.x * d.x + o.y * d.y, o.x * o.x + o.y * o.y - size * size, limit,
-                      side, within)) {
+      if (NearestRoot(d.x * d.x + d.y * d.y, o.x * d.x + o.y * d.y, o.x * o.x + o.y * o.y - size * size, limit, side,
+                      within)) {
         best = side;
         const VECTEUR p = o + d * side;
         normal = Normalised(VECTEUR(p.x, p.y, 0.0));
@@ -417,8 +417,7 @@ double ProcessARay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, T
   ray->distance = static_cast<float>(ray->distance + t);
   const float footprint = static_cast<float>(di->PixelAngle * t);
   const Texture* material = LandscapeMaterial(di, object->material);
-  const float transparency =
-      ShadeHit(material, impact, static_cast<float>(t), ray, colour, gi, di, object, footprint);
+  const float transparency = ShadeHit(material, impact, static_cast<float>(t), ray, colour, gi, di, object, footprint);
   if (ray->shadowRay)
     return t;
   if (di->Landscape)

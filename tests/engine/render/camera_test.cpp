@@ -135,7 +135,8 @@ TEST(Camera, PickedOnlyInOrthographicViewsThroughItsSymbol) {
   EXPECT_EQ(camera.FindNearestIntersection(&onBody, &di, t, point, normal), &camera);
   EXPECT_NEAR(t, 100.0 - CameraBodyHalfHeight, 1e-9);
   // The view bar reaches 0.2 x FocalLength ahead; beyond it nothing.
-  Ray onBar = RayAlong(VECTEUR(5, 8, 100), VECTEUR(0, 0, -1)), beyond = RayAlong(VECTEUR(5, 8.6, 100), VECTEUR(0, 0, -1));
+  Ray onBar = RayAlong(VECTEUR(5, 8, 100), VECTEUR(0, 0, -1)),
+      beyond = RayAlong(VECTEUR(5, 8.6, 100), VECTEUR(0, 0, -1));
   t = 1000.0;
   EXPECT_EQ(camera.FindNearestIntersection(&onBar, &di, t, point, normal), &camera);
   EXPECT_EQ(camera.FindNearestIntersection(&beyond, &di, t, point, normal), nullptr);

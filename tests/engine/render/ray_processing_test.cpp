@@ -125,8 +125,7 @@ TEST(ProcessARay, TheDispatchFollowsTheRayMode) {
   scene.gi.PreviewObject = scene.objects[0];
   const VECTEUR origin(0, -20, 0.5), direction(0, 1, 0);
   // The scene's sphere, the preview sphere of radius 3 at the origin, the preview object.
-  const double expected[3] = {30.0 - std::sqrt(4.0 - 0.25), 20.0 - std::sqrt(9.0 - 0.25),
-                              30.0 - std::sqrt(4.0 - 0.25)};
+  const double expected[3] = {30.0 - std::sqrt(4.0 - 0.25), 20.0 - std::sqrt(9.0 - 0.25), 30.0 - std::sqrt(4.0 - 0.25)};
   for (int mode = 0; mode < 3; mode++) {
     scene.gi.RayMode = mode;
     Ray viaDispatch = RayAlong(origin, direction), direct = RayAlong(origin, direction);
@@ -195,7 +194,9 @@ TEST(PreviewRays, TestShapesAreHitOnTheirSurfacesAndNothingBefore) {
       case 0:
         return std::fabs(std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)}) - 1.0);
       case 2:
-        return std::fabs(p.z) > 0.6667 + e || r > 1 + e ? 1.0 : std::min(std::fabs(r - 1), std::fabs(std::fabs(p.z) - 0.6667));
+        return std::fabs(p.z) > 0.6667 + e || r > 1 + e
+                   ? 1.0
+                   : std::min(std::fabs(r - 1), std::fabs(std::fabs(p.z) - 0.6667));
       case 3:
         return p.z < -0.6667 - e || r > 1 + e ? 1.0 : std::min(std::fabs(r - 0.6 * (1 - p.z)), std::fabs(p.z + 0.6667));
       case 4:

@@ -23,8 +23,8 @@ struct Pixel {
 
 // Renders the rows y % stride == first of a width x height picture through SampleRect,
 // with the draws of each pixel seeded from its position.
-void RenderRows(TDrawInfo di, TGlobalInfo gi, int width, int height, int first, int stride,
-                std::vector<Pixel>& picture, unsigned pictureSeed = 0) {
+void RenderRows(TDrawInfo di, TGlobalInfo gi, int width, int height, int first, int stride, std::vector<Pixel>& picture,
+                unsigned pictureSeed = 0) {
   RandomGenerator generator;
   di.Random = &generator;
   for (int y = first; y < height; y += stride)
@@ -146,7 +146,7 @@ TEST(SampleRect, TracesNothingWhenTheCallerSamples) {
   quality.Distribution = quality.DepthOfFieldSampling = 1;
   CLRINT colour(1, 2, 3);
   EXPECT_NEAR(SampleRect(11, 11, colour, &scene.gi, &scene.di), 15.0, 1e-5);  // pinhole: traced
-  scene.di.Aperture = 0.1f;  // the caller samples the lens
+  scene.di.Aperture = 0.1f;                                                   // the caller samples the lens
   colour = CLRINT(1, 2, 3);
   EXPECT_EQ(SampleRect(11, 11, colour, &scene.gi, &scene.di), 0.0f);
   EXPECT_TRUE(colour == CLRINT(1, 2, 3));
