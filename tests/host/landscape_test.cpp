@@ -179,8 +179,8 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_STREQ(t.Name, "Mixed");
   EXPECT_EQ(+t.Preview.Width, 64);
   EXPECT_EQ(+t.MaterialKind, MixedMaterial);
-  ASSERT_NE(t.Material1, nullptr);
-  ASSERT_NE(t.Material2, nullptr);
+  ASSERT_NE(+t.Material1, nullptr);
+  ASSERT_NE(+t.Material2, nullptr);
   EXPECT_STREQ(t.Material1->Name, "One");
   EXPECT_FLOAT_EQ(t.Material1->Diffuse, 0.3f);
   EXPECT_FLOAT_EQ(t.Material2->Ambient, 0.2f);
@@ -286,9 +286,9 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_FLOAT_EQ(tr.GlowThreshold, 0.5f);
   EXPECT_FLOAT_EQ(tr.HostFloat, 1.0f);
   EXPECT_EQ(+tr.ResponseMode, 1);
-  ASSERT_NE(tr.Interior, nullptr);
+  ASSERT_NE(+tr.Interior, nullptr);
   EXPECT_STREQ(tr.Interior->Name, "Inside");
-  EXPECT_EQ(tr.Owner, &t);
+  EXPECT_EQ(+tr.Owner, &t);
   EXPECT_FLOAT_EQ(t.Reflection.Amount, 0.4f);
   EXPECT_FLOAT_EQ(t.Reflection.SecondAmount, 0.2f);
   EXPECT_EQ(+t.Reflection.ResponseMode, 0);
@@ -325,7 +325,7 @@ TEST(LandscapeFile, OmittedMaterialFieldsEqualANewTexture) {
   const CloudLayer& layer = *l->CloudLayers()[0];
   EXPECT_FLOAT_EQ(layer.Altitude, 1000.0f);
   // Every cloud layer gets a material, as the renderer requires.
-  ASSERT_NE(layer.Material, nullptr);
+  ASSERT_NE(+layer.Material, nullptr);
   EXPECT_TRUE(*layer.Material == fresh);
 }
 
