@@ -360,12 +360,9 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
     s.colour[0] = s.colour[1] = s.colour[2] = 192.0;
     lightingMaterial = &PlainMaterial();
   } else {
-    Context c{&hit,
-              ray,
-              object,
-              bumpStep,
-              (ray->depth < 6 && effects && q.Reflections) || !object,
-              !(object && (!effects || !q.Transparency))};
+    const bool reflections = (ray->depth < 6 && effects && q.Reflections) || !object;
+    const bool transparency = !(object && (!effects || !q.Transparency));
+    Context c{&hit, object, bumpStep, reflections, transparency};
     if (MaterialKind == MixedMaterial) {
       if (!Material1 || !Material2) {
         const Texture* only = Material1 ? Material1 : Material2;
