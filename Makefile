@@ -5,7 +5,12 @@ SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: test test-sanitize build deps bench install clean format
+.PHONY: run test test-sanitize build deps bench install clean format
+
+# Renders the default landscape into landscape.png in the repository root.
+run: build
+	$(BUILD)/host/orvelle2 -o landscape.png
+	@echo "The picture is $(CURDIR)/landscape.png"
 
 deps:
 	@scripts/install-deps.sh

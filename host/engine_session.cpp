@@ -1,24 +1,7 @@
 #include "host/engine_session.h"
 
 #include "engine/engine.h"
-
-namespace {
-
-// The main program owns every object, list element, material and function; what the
-// engine hands back is deleted here.
-void ReleaseHostObject(BasicObject* object) { delete object; }
-
-void ReleaseHostListElement(ObjectsList* list, int index) {
-  BasicObject* object = (*list)[index];
-  list->Detach(index);
-  delete object;
-}
-
-void ReleaseHostMaterial(Texture* material) { delete material; }
-
-void ReleaseHostFunction(Fonction3D* function) { delete function; }
-
-}  // namespace
+#include "host/landscape.h"
 
 EngineSession::EngineSession(const std::string& baseFolder) {
   Connect(environment, ReleaseHostObject, ReleaseHostListElement, ReleaseHostMaterial, ReleaseHostFunction);

@@ -1,8 +1,41 @@
 // orvelle2: renders landscape files into pictures.
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 
+#include "engine/render/environment.h"
+#include "host/checkpoint.h"
 #include "host/command_line.h"
+#include "host/default_landscape.h"
+#include "host/engine_session.h"
+#include "host/landscape.h"
+#include "host/render_driver.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void OnInterrupt(int) { interrupted = true; }
+
+// Picture size without -x/-y and without a size in the landscape file.
+constexpr int DefaultWidth = 640;
+constexpr int DefaultHeight = 480;
+
+bool ReadText(const std::string& path, std::string& text) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file)
+    return false;
+  std::ostringstream contents;
+  contents << file.rdbuf();
+  text = contents.str();
+  return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   RenderRequest request;
@@ -17,6 +50,48 @@ int main(int argc, char** argv) {
     case CommandLineResult::Run:
       break;
   }
-  std::fprintf(stderr, "orvelle2: rendering landscape files is not available in this build\n");
-  return 1;
+
+  EngineSession session(std::filesystem::current_path().string());
+  if (!session.Ready())
+    return 1;
+
+  // The landscape: the named file, or the embedded default.
+  std::string text;
+  LandscapeLoadResult loaded;
+  if (request.landscape.empty()) {
+    text = DefaultLandscapeText;
+    loaded = LoadLandscapeFromText("default landscape", text, ".");
+  } else {
+    if (!ReadText(request.landscape, text)) {
+      std::fprintf(stderr, "%s: cannot read the landscape file\n", request.landscape.c_str());
+      return 2;
+    }
+    loaded = LoadLandscape(request.landscape);
+  }
+  if (!loaded.ok()) {
+    for (const std::string& error : loaded.errors)
+      std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  Landscape& landscape = *loaded.landscape;
+  TEnvironment* environment = session.Environment();
+  landscape.Settings.ApplyTo(*environment);
+
+  // The command line decides over the file, the file over the defaults.
+  RenderJob job;
+  job.output = OutputPath(request);
+  job.width = request.width ? request.width : landscape.Settings.PictureWidth.value_or(DefaultWidth);
+  job.height = request.height ? request.height : landscape.Settings.PictureHeight.value_or(DefaultHeight);
+  if (request.fullScreen)
+    FitToScreen(request, job.width, job.height);
+  job.quality = request.quality >= 0 ? request.quality : landscape.Settings.RenderSetting.value_or(SettingNormal);
+  const unsigned cores = std::thread::hardware_concurrency();
+  job.threads = request.threads ? request.threads : static_cast<int>(cores ? cores : 1);
+  job.quiet = request.quiet;
+  job.resume = request.resume;
+  job.scene = SceneIdentity(text, job.width, job.height, job.quality);
+
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  return RenderToFile(&landscape.Record(), job, interrupted);
 }

@@ -1,0 +1,52 @@
+#include "host/default_landscape.h"
+
+// A fractal valley: grass on gentle slopes and low ground, rock on steep slopes and high
+// ground, a lake, a sun with soft shadows, a sky with sun glow, one cloud layer and a
+// light haze.
+const char* const DefaultLandscapeText = R"json(
+{
+  "Environment": { "PictureWidth": 640, "PictureHeight": 480, "RenderSetting": 1 },
+  "SkyTint": [1, 1, 1],
+  "LightColour": [1, 0.97, 0.9],
+  "SkyColours": [ { "pos": 0, "clr": [200, 215, 240] }, { "pos": 10000, "clr": [45, 95, 190] } ],
+  "SunColours": [ { "pos": 0, "clr": [255, 255, 235] }, { "pos": 10000, "clr": [255, 225, 160] } ],
+  "SunDiscCos": 0.9996, "GlowStrength": 0.5, "GlowCos": 0.96,
+  "HazeDensity": 0.0003, "HazeColour": [205, 215, 235],
+  "CloudShadow": 0.3,
+  "Materials": [
+    {
+      "Name": "Grass and rock",
+      "MaterialKind": 1, "EnvironmentInfluence": true,
+      "SlopeInfluence": 0.8, "AltitudeInfluence": 0.4, "MixThreshold": 0.7, "MixWidth": 0.15,
+      "Material1": {
+        "Name": "Grass", "ColourSource": 0,
+        "ColourFunction": { "Layers": [ { "Kind": 1, "Scale": [6, 6, 6], "Fractal": true, "Octaves": 4 } ] },
+        "Colours": [ { "pos": 0, "clr": [45, 85, 30] }, { "pos": 10000, "clr": [105, 140, 60] } ]
+      },
+      "Material2": {
+        "Name": "Rock", "ColourSource": 0,
+        "ColourFunction": { "Layers": [ { "Kind": 1, "Scale": [3, 3, 3], "Fractal": true, "Octaves": 3 } ] },
+        "Colours": [ { "pos": 0, "clr": [95, 88, 80] }, { "pos": 10000, "clr": [150, 140, 128] } ]
+      }
+    },
+    {
+      "Name": "Water", "ColourSource": 0,
+      "Colours": [ { "pos": 10000, "clr": [25, 55, 85] } ],
+      "Reflection": { "Amount": 0.5 },
+      "Specular": { "Intensity": 0.8, "Sharpness": 0.8 }
+    }
+  ],
+  "CloudLayers": [
+    { "Altitude": 1500, "Material": { "Name": "Clouds", "ColourSource": 0,
+        "ColourFunction": { "Layers": [ { "Kind": 1, "Scale": [2, 2, 2], "Fractal": true, "Octaves": 5 } ] } } }
+  ],
+  "Objects": [
+    { "type": "Terrain", "name": "Valley", "material": 0, "width": 257, "height": 257, "AltitudeScale": 1400,
+      "Function": { "Layers": [ { "Kind": 1, "Scale": [60, 60, 60], "Fractal": true, "Octaves": 6 } ] },
+      "sizes": [4, 4, 4] },
+    { "type": "InfinitePlane", "name": "Lake", "material": 1, "centre": [0, 0, 170] },
+    { "type": "DirectionalLight", "name": "Sun", "Direction": [-1, 1, -0.7], "Softness": 0.01 },
+    { "type": "Camera", "centre": [-100, -520, 480], "Direction": [0.15, 1, -0.22], "FocalLength": 26 }
+  ]
+}
+)json";
