@@ -156,7 +156,8 @@ class TreeBuilder {
     const size_t echo = what.find("; last read: '");
     if (echo != std::string::npos) {
       const size_t expected = what.rfind("'; expected");
-      what = what.substr(0, echo) + (expected != std::string::npos && expected >= echo ? what.substr(expected + 1) : "");
+      what =
+          what.substr(0, echo) + (expected != std::string::npos && expected >= echo ? what.substr(expected + 1) : "");
     }
     return Fail(where, what);
   }

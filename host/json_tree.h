@@ -23,13 +23,13 @@ struct JsonNode {
   Kind kind = Kind::Null;
   TextPosition position;
   bool boolean = false;
-  int64_t integer = 0;    // Integer
+  int64_t integer = 0;     // Integer
   uint64_t unsigned_ = 0;  // Unsigned (values above INT64_MAX)
-  double number = 0.0;    // Float
+  double number = 0.0;     // Float
   std::string string;
-  std::vector<JsonNode> items;                              // Array
-  std::vector<std::pair<std::string, JsonNode>> members;    // Object, in file order
-  std::vector<TextPosition> keyPositions;                   // Object: where each key starts
+  std::vector<JsonNode> items;                            // Array
+  std::vector<std::pair<std::string, JsonNode>> members;  // Object, in file order
+  std::vector<TextPosition> keyPositions;                 // Object: where each key starts
 
   bool IsNumber() const { return kind == Kind::Integer || kind == Kind::Unsigned || kind == Kind::Float; }
   // The number as a double (integers converted).

@@ -59,8 +59,7 @@ LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::st
                                           const std::string& baseFolder) {
   LandscapeLoadResult result;
   if (text.size() > MaxLandscapeFileBytes) {
-    result.errors.push_back(name + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) +
-                            " MiB");
+    result.errors.push_back(name + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) + " MiB");
     return result;
   }
   JsonParseResult parsed = ParseJsonTree(text);
@@ -92,8 +91,7 @@ LandscapeLoadResult LoadLandscape(const std::string& path) {
   }
   const auto size = fs::file_size(path, ec);
   if (!ec && size > MaxLandscapeFileBytes) {
-    result.errors.push_back(path + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) +
-                            " MiB");
+    result.errors.push_back(path + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) + " MiB");
     return result;
   }
   std::ostringstream text;

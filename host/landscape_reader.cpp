@@ -56,9 +56,9 @@ std::optional<int64_t> ReadInteger(ReadContext& ctx, const JsonNode& node, const
   const bool inside = node.kind == JsonNode::Kind::Integer ? node.integer >= lo && node.integer <= hi
                                                            : approx >= double(lo) && approx <= double(hi);
   if (!inside) {
-    ctx.Error(node.position, what + " must be between " + std::to_string(lo) + " and " + std::to_string(hi) +
-                                 ", not " + (node.kind == JsonNode::Kind::Integer ? std::to_string(node.integer)
-                                                                                  : FormatNumber(approx)));
+    ctx.Error(node.position,
+              what + " must be between " + std::to_string(lo) + " and " + std::to_string(hi) + ", not " +
+                  (node.kind == JsonNode::Kind::Integer ? std::to_string(node.integer) : FormatNumber(approx)));
     return std::nullopt;
   }
   return node.kind == JsonNode::Kind::Integer ? node.integer : static_cast<int64_t>(approx);
@@ -198,8 +198,8 @@ size_t Distance(const std::string& a, const std::string& b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); j++) {
       const size_t above = row[j];
-      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
-                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      const bool same =
+          std::tolower(static_cast<unsigned char>(a[i - 1])) == std::tolower(static_cast<unsigned char>(b[j - 1]));
       row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
       diagonal = above;
     }
@@ -303,7 +303,6 @@ void ReadCloudLayer(ReadContext& ctx, const JsonNode& node, CloudLayer& layer) {
     ReadMaterial(ctx, *m, *layer.Material);
 }
 
-template <class T>
 const JsonNode* ArrayOf(ReadContext& ctx, Fields& f, const char* key) {
   const JsonNode* n = f.Get(key);
   if (n && n->kind != JsonNode::Kind::Array) {
@@ -366,7 +365,7 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
     ReadEnvironment(ctx, *e, landscape.Settings);
 
   // Materials first: objects check their material index against them.
-  if (const JsonNode* list = ArrayOf<Texture>(ctx, f, "Materials")) {
+  if (const JsonNode* list = ArrayOf(ctx, f, "Materials")) {
     for (const JsonNode& m : list->items) {
       Texture* material = new Texture;
       landscape.Materials().Add(material);
@@ -374,14 +373,14 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
     }
   }
   ctx.materialCount = static_cast<unsigned>(landscape.Materials().Count());
-  if (const JsonNode* list = ArrayOf<CloudLayer>(ctx, f, "CloudLayers")) {
+  if (const JsonNode* list = ArrayOf(ctx, f, "CloudLayers")) {
     for (const JsonNode& c : list->items) {
       CloudLayer* layer = new CloudLayer;
       landscape.CloudLayers().Add(layer);
       ReadCloudLayer(ctx, c, *layer);
     }
   }
-  if (const JsonNode* list = ArrayOf<BasicObject>(ctx, f, "Objects")) {
+  if (const JsonNode* list = ArrayOf(ctx, f, "Objects")) {
     for (const JsonNode& o : list->items)
       if (BasicObject* object = ReadObject(ctx, o))
         landscape.Objects().Add(object);

@@ -90,19 +90,19 @@ class Fields {
 
 // Field readers that keep the key equal to the record's field name. Packed fields cannot
 // bind references, so the value is read first and then stored.
-#define READ_FLOAT(f, rec, Field, ...) \
-  if (auto v_ = (f).Float(#Field, ##__VA_ARGS__)) (rec).Field = *v_
-#define READ_INT(f, rec, Field, lo, hi) \
-  if (auto v_ = (f).Integer(#Field, lo, hi)) (rec).Field = static_cast<std::remove_cvref_t<decltype((rec).Field)>>(*v_)
-#define READ_BOOL(f, rec, Field) \
-  if (auto v_ = (f).Bool(#Field)) (rec).Field = *v_
-#define READ_VECF(f, rec, Field, ...) \
-  if (auto v_ = (f).VecFloat(#Field, ##__VA_ARGS__)) (rec).Field = *v_
-#define READ_CLR(f, rec, Field) \
-  if (auto v_ = (f).Colour(#Field)) (rec).Field = *v_
+#define READ_FIELD(reader, rec, Field)                                            \
+  do {                                                                            \
+    if (auto v_ = (reader))                                                       \
+      (rec).Field = static_cast<std::remove_cvref_t<decltype((rec).Field)>>(*v_); \
+  } while (0)
+#define READ_FLOAT(f, rec, Field, ...) READ_FIELD((f).Float(#Field, ##__VA_ARGS__), rec, Field)
+#define READ_INT(f, rec, Field, lo, hi) READ_FIELD((f).Integer(#Field, lo, hi), rec, Field)
+#define READ_BOOL(f, rec, Field) READ_FIELD((f).Bool(#Field), rec, Field)
+#define READ_VECF(f, rec, Field, ...) READ_FIELD((f).VecFloat(#Field, ##__VA_ARGS__), rec, Field)
+#define READ_CLR(f, rec, Field) READ_FIELD((f).Colour(#Field), rec, Field)
 
-// Materials and functions (landscape_reader_materials.cpp). `depth` counts nested
-// materials, so that self-similar files cannot recurse without end.
+// Materials and functions (landscape_reader_materials.cpp). Nested materials and
+// functions recurse; the parser's nesting limit bounds the depth.
 void ReadColourTable(ReadContext& ctx, const JsonNode& node, const std::string& what, TableDeCouleurs& table);
 void ReadFilter(ReadContext& ctx, const JsonNode& node, FiltreNumerique& filter);
 void ReadTurbulence(ReadContext& ctx, const JsonNode& node, TurbParams& turbulence);

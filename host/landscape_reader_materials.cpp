@@ -277,8 +277,9 @@ void ReadFunction(ReadContext& ctx, const JsonNode& node, Fonction3D& fn) {
     ReadFilter(ctx, *n, *fn.SubFilter2);
   }
   if (fn.Composition == 1 && (!fn.SubFunction1 || !fn.SubFunction2 || !fn.SubFilter1 || !fn.SubFilter2))
-    ctx.Error(node.position, "a composed function (Composition 1) needs SubFunction1, SubFunction2, SubFilter1 and "
-                             "SubFilter2");
+    ctx.Error(node.position,
+              "a composed function (Composition 1) needs SubFunction1, SubFunction2, SubFilter1 and "
+              "SubFilter2");
   READ_FLOAT(f, fn, Shape1);
   READ_FLOAT(f, fn, Shape2);
   READ_FLOAT(f, fn, Shape3);

@@ -302,8 +302,8 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     ctx.Error(typeNode->position, std::string("type must be a string, not ") + typeNode->KindName());
     return nullptr;
   }
-  const auto found = std::find_if(TypeNames.begin(), TypeNames.end(),
-                                  [&](const TypeName& t) { return typeNode->string == t.name; });
+  const auto found =
+      std::find_if(TypeNames.begin(), TypeNames.end(), [&](const TypeName& t) { return typeNode->string == t.name; });
   if (found == TypeNames.end()) {
     ctx.Error(typeNode->position, "unknown object type \"" + typeNode->string + "\"; known types: " + TypeList());
     return nullptr;

@@ -39,10 +39,8 @@ TEST(LandscapeErrors, MalformedJsonIsReportedWhereItGoesWrong) {
       {"  \n\t ", "bad.json: the file is empty"},
       {"{\n  \"FogDensity\": 0.1,\n  \"HazeDensity\" 0.2\n}",
        "bad.json:3:17: syntax error while parsing object separator - unexpected number literal; expected ':'"},
-      {"{ \"FogDensity\": NaN }",
-       "bad.json:1:17: syntax error while parsing value - invalid literal"},
-      {"{ \"FogDensity\": Infinity }",
-       "bad.json:1:17: syntax error while parsing value - invalid literal"},
+      {"{ \"FogDensity\": NaN }", "bad.json:1:17: syntax error while parsing value - invalid literal"},
+      {"{ \"FogDensity\": Infinity }", "bad.json:1:17: syntax error while parsing value - invalid literal"},
       {"{ \"FogDensity\": 0.1, }",
        "bad.json:1:22: syntax error while parsing object key - unexpected '}'; expected string literal"},
       {"{ \"Objects\": [ ",
@@ -68,7 +66,8 @@ TEST(LandscapeErrors, ValuesJsonCannotHoldAreRefused) {
 
 TEST(LandscapeErrors, UnknownKeysNameTheNearestOrTheAllowedOnes) {
   ExpectErrors({
-      {"{ \"FogDensty\": 0.1 }", "bad.json:1:3: unknown key \"FogDensty\" in the landscape; did you mean \"FogDensity\"?"},
+      {"{ \"FogDensty\": 0.1 }",
+       "bad.json:1:3: unknown key \"FogDensty\" in the landscape; did you mean \"FogDensity\"?"},
       {"{ \"Materials\": [ { \"mixthreshold\": 0.1 } ] }",
        "bad.json:1:20: unknown key \"mixthreshold\" in a material; did you mean \"MixThreshold\"?"},
       {"{ \"CloudLayers\": [ { \"Colour\": 1 } ] }",
@@ -92,10 +91,8 @@ TEST(LandscapeErrors, WrongTypesAndOutOfRangeValuesNameTheField) {
       {"{ \"LayerStatus\": [2, 3] }", "bad.json:1:22: LayerStatus[1] must be between 0 and 2, not 3"},
       {"{ \"LayerStatus\": [2, 2, 2, 2, 2, 2, 2, 2, 2] }",
        "bad.json:1:18: LayerStatus must be an array of at most 8 integers (0 hidden, 1 visible, 2 active)"},
-      {"{ \"Environment\": { \"PictureWidth\": 12.5 } }",
-       "bad.json:1:36: PictureWidth must be an integer, not 12.5"},
-      {"{ \"Environment\": { \"RenderSetting\": 5 } }",
-       "bad.json:1:37: RenderSetting must be between 0 and 4, not 5"},
+      {"{ \"Environment\": { \"PictureWidth\": 12.5 } }", "bad.json:1:36: PictureWidth must be an integer, not 12.5"},
+      {"{ \"Environment\": { \"RenderSetting\": 5 } }", "bad.json:1:37: RenderSetting must be between 0 and 4, not 5"},
       {"{ \"Environment\": { \"PictureHeight\": 18446744073709551615 } }",
        "bad.json:1:37: PictureHeight must be between 1 and 65535, not 1.84467441e+19"},
       {"{ \"Materials\": {} }", "bad.json:1:16: Materials must be an array, not an object"},
@@ -104,7 +101,8 @@ TEST(LandscapeErrors, WrongTypesAndOutOfRangeValuesNameTheField) {
        "bad.json:1:28: Name must be at most 23 bytes long, without NUL characters"},
       {"{ \"Materials\": [ { \"MaterialKind\": 1 } ] }",
        "bad.json:1:18: a mixed material (MaterialKind 1) needs Material1 and Material2"},
-      {"{ \"Materials\": [ { \"Colours\": [ {\"pos\": 5000, \"clr\": [0, 0, 0]}, {\"pos\": 10, \"clr\": [0, 0, 0]} ] } ] }",
+      {"{ \"Materials\": [ { \"Colours\": [ {\"pos\": 5000, \"clr\": [0, 0, 0]}, {\"pos\": 10, \"clr\": [0, 0, 0]} ] } "
+       "] }",
        "bad.json:1:74: colour keys must come in increasing pos order (10 follows 5000)"},
       {"{ \"Materials\": [ { \"Colours\": [] } ] }", "bad.json:1:31: Colours must be a non-empty array of keys"},
       {"{ \"Materials\": [ { \"ColourFunction\": { \"Layers\": [ { \"Kind\": 45 } ] } } ] }",
@@ -166,9 +164,10 @@ TEST(LandscapeErrors, TerrainsNeedAReadablePictureOrAGridTheEngineTakes) {
             "bad.json:1:71: the height map \".\" is a folder, not a picture");
   EXPECT_EQ(FirstError(head + "\"HeightMap\": \"line.png\" } ] }"),
             "bad.json:1:71: the height map is 1 x 5 pixels; terrains must be 2 x 2 to 8192 x 8192");
-  EXPECT_EQ(FirstError(head + "\"HeightMap\": \"valley.json\" } ] }").rfind("bad.json:1:71: cannot read the height map "
-                                                                         "\"valley.json\": ",
-                                                                         0),
+  EXPECT_EQ(FirstError(head + "\"HeightMap\": \"valley.json\" } ] }")
+                .rfind("bad.json:1:71: cannot read the height map "
+                       "\"valley.json\": ",
+                       0),
             0u);
   EXPECT_EQ(FirstError(head + "\"width\": 9000, \"height\": 10, \"Function\": {} } ] }"),
             "bad.json:1:67: width must be between 2 and 8192, not 9000");

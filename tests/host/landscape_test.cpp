@@ -355,10 +355,9 @@ TEST(LandscapeFile, PrimitivesTakeTheirTypeTransformAndFlags) {
     { "type": "InfinitePlane", "centre": [0, 0, -5] } ] })");
   ASSERT_TRUE(l);
   ASSERT_EQ(l->Objects().Count(), 7);
-  const BasicObject::ObjectType types[] = {BasicObject::TypeSphere,   BasicObject::TypeCube,
-                                           BasicObject::TypeCylinder, BasicObject::TypeCone,
-                                           BasicObject::TypePyramid,  BasicObject::TypePlane,
-                                           BasicObject::TypeInfinitePlane};
+  const BasicObject::ObjectType types[] = {
+      BasicObject::TypeSphere,  BasicObject::TypeCube,  BasicObject::TypeCylinder,     BasicObject::TypeCone,
+      BasicObject::TypePyramid, BasicObject::TypePlane, BasicObject::TypeInfinitePlane};
   for (int i = 0; i < 7; i++)
     EXPECT_EQ(l->Objects()[i]->type, types[i]) << "object " << i;
   Sph* ball = ObjectAt<Sph>(*l, 0);
@@ -540,7 +539,8 @@ TEST_F(TerrainFile, HeightMapPathsAreRelativeToTheLandscapeFile) {
 
 namespace {
 
-const std::filesystem::path DocsFolder = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "docs";
+const std::filesystem::path DocsFolder =
+    std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "docs";
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -608,10 +608,10 @@ TEST(LandscapeDocs, TheSchemaNamesTheKeysTheLoaderReads) {
   EXPECT_EQ(AllowedKeys(material + "\"Reflection\": {" + unknown + "} } ] }"), SchemaKeys(defs["reflection"]));
   EXPECT_EQ(AllowedKeys(material + "\"DefaultOptions\": {" + unknown + "} } ] }"), SchemaKeys(defs["options"]));
   // One object of each schema variant.
-  const char* types[] = {"Sphere", "Group", "Terrain", "DirectionalLight", "PointLight", "SpotLight", "LaserLight",
-                         "Camera"};
-  const std::string extra[] = {"", ", \"children\": [ { \"type\": \"Sphere\" } ]", ", \"HeightMap\": \"hill8.png\"",
-                               "", "", "", "", ""};
+  const char* types[] = {"Sphere",     "Group",     "Terrain",    "DirectionalLight",
+                         "PointLight", "SpotLight", "LaserLight", "Camera"};
+  const std::string extra[] = {
+      "", ", \"children\": [ { \"type\": \"Sphere\" } ]", ", \"HeightMap\": \"hill8.png\"", "", "", "", "", ""};
   for (size_t i = 0; i < std::size(types); i++)
     EXPECT_EQ(AllowedKeys("{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"" + std::string(types[i]) + "\"" +
                           extra[i] + ", " + unknown + "} ] }"),
