@@ -206,12 +206,7 @@ void BuildTransformMatrix(Matrix& m, float sx, float sy, float sz, float a, floa
   BuildRotationMatrix(rotation, a, b, c);
   rotation *= slant;
   m = rotation;
-  m.angles[0] = a;
-  m.angles[1] = b;
-  m.angles[2] = c;
-  m.slants[0] = p;
-  m.slants[1] = q;
-  m.slants[2] = r;
+  m.SetAngles(a, b, c, p, q, r);
 }
 
 void GetRotationMatrixAngles(const Matrix& matrix, float& a, float& b, float& c, float& p, float& q, float& r) {

@@ -23,6 +23,15 @@ struct Matrix {
       for (int j = 0; j < 3; j++)
         m[i][j] = b.m[i][j];
   }
+  // Records the rotation (a, b, c) and slant (p, q, r) angles the matrix stands for.
+  void SetAngles(float a, float b, float c, float p, float q, float r) {
+    angles[0] = a;
+    angles[1] = b;
+    angles[2] = c;
+    slants[0] = p;
+    slants[1] = q;
+    slants[2] = r;
+  }
   // Compares the nine entries only; the angles are ignored.
   bool operator==(const Matrix& b) const;
   // Row i of m dotted with v, in double precision.

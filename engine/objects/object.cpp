@@ -137,12 +137,7 @@ void Obj::RefreshAngles() {
   float a = forward.angles[0], b = forward.angles[1], c = forward.angles[2];
   float p = forward.slants[0], q = forward.slants[1], r = forward.slants[2];
   GetRotationMatrixAngles(forward, a, b, c, p, q, r);
-  forward.angles[0] = a;
-  forward.angles[1] = b;
-  forward.angles[2] = c;
-  forward.slants[0] = p;
-  forward.slants[1] = q;
-  forward.slants[2] = r;
+  forward.SetAngles(a, b, c, p, q, r);
 }
 
 void Obj::Rotate(float a, float b, float c, TDrawInfo* di, bool absolute) {
@@ -168,12 +163,7 @@ void Obj::Rotate(float a, float b, float c, TDrawInfo* di, bool absolute) {
     slant.m[2][2] = static_cast<float>(std::sqrt(std::fmax(0.0, 1.0 - sp * sp - sq * sq)));
     Matrix slanted = slant * forward;
     forward.SetEntries(slanted);
-    forward.angles[0] = a;
-    forward.angles[1] = b;
-    forward.angles[2] = c;
-    forward.slants[0] = p;
-    forward.slants[1] = q;
-    forward.slants[2] = r;
+    forward.SetAngles(a, b, c, p, q, r);
   }
   UpdateInverse();
 }
@@ -260,10 +250,7 @@ void Planar::Rotate(float a, float b, float c, TDrawInfo* di, bool absolute) {
     GetTransformParameters(angles, sizes, p, q, r);
     BuildRotationMatrix(forward, a, b, c);
     Scale(static_cast<float>(sizes.x), static_cast<float>(sizes.y), static_cast<float>(sizes.z), di, false);
-    forward.angles[0] = a;
-    forward.angles[1] = b;
-    forward.angles[2] = c;
-    forward.slants[0] = forward.slants[1] = forward.slants[2] = 0.0f;
+    forward.SetAngles(a, b, c, 0.0f, 0.0f, 0.0f);
     UpdateInverse();
   }
   GetNormal();
