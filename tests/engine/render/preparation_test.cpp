@@ -186,15 +186,15 @@ TEST(PreparerRenderTest, EverythingRendersAndLightsAreCopiedTintedAndRemembered)
   EXPECT_NE(doc.lights[0], sun);
   EXPECT_EQ(LightCopyOrigin(doc.lights[0]), sun);
   EXPECT_EQ(LightCopyOrigin(doc.lights[1]), lamp);
-  EXPECT_EQ(doc.gi.SunLight, doc.lights[0]);
+  EXPECT_EQ(+doc.gi.SunLight, doc.lights[0]);
   // The tint reaches the sun's copy only; the scene's lights keep their colours.
   EXPECT_FLOAT_EQ(doc.lights[0]->Colour.z, 2.0f);
   EXPECT_FLOAT_EQ(doc.lights[1]->Colour.z, 1.0f);
   EXPECT_FLOAT_EQ(sun->Colour.z, 1.0f);
   // The view record is set for rendering, from the scene's camera.
-  EXPECT_EQ(doc.di.Camera, camera);
+  EXPECT_EQ(+doc.di.Camera, camera);
   EXPECT_EQ(+doc.di.Rendering, 1);
-  EXPECT_EQ(doc.di.DeviceContext, nullptr);
+  EXPECT_EQ(+doc.di.DeviceContext, nullptr);
   ASSERT_EQ(doc.containers.Count(), 1);
   EXPECT_EQ(doc.containers[0], shell);
   std::vector<float> altitudes;

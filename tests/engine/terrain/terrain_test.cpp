@@ -591,10 +591,25 @@ TEST(TerrainTest, MovingTheTerrainAndTheRayTogetherKeepsTheHit) {
 
 // Nearest-hit details ------------------------------------------------------------------------
 
-TEST(TerrainTest, RayAboveTheTerrainPointingUpMisses) {
+TEST(TerrainTest, RayAboveTheTerrainPointingUpMissesWithoutVisitingACell) {
   auto terrain = MakeTerrain(32, 32, Hills);
+  const unsigned long long before = TerrainCellsVisited();
   EXPECT_FALSE(Nearest(*terrain, MakeRay(VECTEUR(0, 0, 200), VECTEUR(0.3, 0.2, 0.5))));
   EXPECT_FALSE(Nearest(*terrain, MakeRay(VECTEUR(-100, 0, 200), VECTEUR(1, 0, 0))));
+  EXPECT_EQ(TerrainCellsVisited(), before);
+}
+
+TEST(TerrainTest, GrazingRayVisitsOnlyCellsNearTheSurface) {
+  // A long valley floor at 0 with one ridge of 400 near the far end: a ray skimming just
+  // above the floor walks 16 x 16 blocks until it comes near the ridge.
+  auto terrain = MakeTerrain(256, 64, [](int x, int) { return x >= 200 && x < 204 ? 400 : 0; });
+  const VECTEUR shift = GridShift(*terrain);
+  const unsigned long long before = TerrainCellsVisited();
+  auto hit = Nearest(*terrain, MakeRay(VECTEUR(-1, 30.5, 2) - shift, Normalised(VECTEUR(1, 0.01, 0))));
+  ASSERT_TRUE(hit);
+  EXPECT_NEAR(hit->point.x, 199.0 + 2.0 / 32.0, 1e-6);
+  // The ray crosses some 200 cells; only those near the ridge are tested.
+  EXPECT_LT(TerrainCellsVisited() - before, 40u);
 }
 
 TEST(TerrainTest, SideWallIsHitBelowTheEdgeProfileAndPassedAbove) {
