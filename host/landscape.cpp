@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "engine/functions/fonction3d.h"
 #include "engine/materials/texture.h"
@@ -89,18 +88,20 @@ LandscapeLoadResult LoadLandscape(const std::string& path) {
     result.errors.push_back(path + ": cannot open: " + std::strerror(errno));
     return result;
   }
-  const auto size = fs::file_size(path, ec);
-  if (!ec && size > MaxLandscapeFileBytes) {
-    result.errors.push_back(path + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) + " MiB");
-    return result;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
+  // Read in pieces up to one byte past the limit, so that endless devices and pipes end too.
+  std::string text;
+  char buffer[1 << 16];
+  while (text.size() <= MaxLandscapeFileBytes && in.read(buffer, sizeof buffer).gcount() > 0)
+    text.append(buffer, static_cast<size_t>(in.gcount()));
   if (in.bad()) {
     result.errors.push_back(path + ": cannot read: " + std::strerror(errno));
     return result;
   }
-  return LoadLandscapeFromText(path, text.str(), fs::path(path).parent_path().string());
+  if (text.size() > MaxLandscapeFileBytes) {
+    result.errors.push_back(path + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) + " MiB");
+    return result;
+  }
+  return LoadLandscapeFromText(path, text, fs::path(path).parent_path().string());
 }
 
 void ReleaseHostObject(BasicObject* object) { delete object; }

@@ -72,6 +72,13 @@ LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::st
 
 // Largest landscape file read, in bytes.
 constexpr size_t MaxLandscapeFileBytes = 64u << 20;
+// Most materials, cloud layers and objects (aggregates' children included) a file may
+// hold: bounds on memory, well above what a landscape needs.
+constexpr int MaxMaterials = 4096;
+constexpr int MaxCloudLayers = 256;
+constexpr int MaxObjects = 100000;
+// Children of one aggregate: adding a child costs time in proportion to its siblings.
+constexpr int MaxAggregateChildren = 10000;
 // Largest terrain grid, in points along each side, and the smallest.
 constexpr int MaxTerrainSide = 8192;
 constexpr int MinTerrainSide = 2;

@@ -213,7 +213,7 @@ void Fields::Finish() {
   finished = true;
   if (!object)
     return;
-  for (size_t m = 0; m < node.members.size(); m++) {
+  for (size_t m = 0; m < node.members.size() && !ctx.Full(); m++) {
     const std::string& key = node.members[m].first;
     if (std::find(allowed.begin(), allowed.end(), key) != allowed.end())
       continue;
@@ -303,10 +303,15 @@ void ReadCloudLayer(ReadContext& ctx, const JsonNode& node, CloudLayer& layer) {
     ReadMaterial(ctx, *m, *layer.Material);
 }
 
-const JsonNode* ArrayOf(ReadContext& ctx, Fields& f, const char* key) {
+// The array `key`, checked to hold at most `limit` elements.
+const JsonNode* ArrayOf(ReadContext& ctx, Fields& f, const char* key, size_t limit, const char* what) {
   const JsonNode* n = f.Get(key);
   if (n && n->kind != JsonNode::Kind::Array) {
     ctx.Error(n->position, std::string(key) + " must be an array, not " + n->KindName());
+    return nullptr;
+  }
+  if (n && n->items.size() > limit) {
+    ctx.Error(n->position, "a landscape holds at most " + std::to_string(limit) + " " + what);
     return nullptr;
   }
   return n;
@@ -365,24 +370,31 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
     ReadEnvironment(ctx, *e, landscape.Settings);
 
   // Materials first: objects check their material index against them.
-  if (const JsonNode* list = ArrayOf(ctx, f, "Materials")) {
+  if (const JsonNode* list = ArrayOf(ctx, f, "Materials", MaxMaterials, "materials")) {
     for (const JsonNode& m : list->items) {
+      if (ctx.Full())
+        break;
       Texture* material = new Texture;
       landscape.Materials().Add(material);
       ReadMaterial(ctx, m, *material);
     }
   }
   ctx.materialCount = static_cast<unsigned>(landscape.Materials().Count());
-  if (const JsonNode* list = ArrayOf(ctx, f, "CloudLayers")) {
+  if (const JsonNode* list = ArrayOf(ctx, f, "CloudLayers", MaxCloudLayers, "cloud layers")) {
     for (const JsonNode& c : list->items) {
+      if (ctx.Full())
+        break;
       CloudLayer* layer = new CloudLayer;
       landscape.CloudLayers().Add(layer);
       ReadCloudLayer(ctx, c, *layer);
     }
   }
-  if (const JsonNode* list = ArrayOf(ctx, f, "Objects")) {
-    for (const JsonNode& o : list->items)
+  if (const JsonNode* list = ArrayOf(ctx, f, "Objects", MaxObjects, "objects")) {
+    for (const JsonNode& o : list->items) {
+      if (ctx.Full())
+        break;
       if (BasicObject* object = ReadObject(ctx, o))
         landscape.Objects().Add(object);
+    }
   }
 }

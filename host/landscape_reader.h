@@ -31,10 +31,13 @@ struct ReadContext {
   std::string baseFolder;  // relative picture paths start here
   std::vector<std::string>* errors;
   unsigned materialCount = 0;  // known once the materials are read
+  int objectCount = 0;         // objects read so far, children included
 
   void Error(const TextPosition& at, const std::string& message);
   void Error(const std::string& message);
   bool Failed() const { return !errors->empty(); }
+  // Enough errors reported: reading stops.
+  bool Full() const { return errors->size() >= MaxReportedErrors; }
 };
 
 // "1.5", "1e+30", "-2": numbers in messages.

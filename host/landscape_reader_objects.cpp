@@ -255,7 +255,8 @@ Terrain* ReadTerrain(ReadContext& ctx, Fields& f) {
     for (int y = 0; y < *h; y++)
       for (int x = 0; x < *w; x++) {
         const float value = fn.ExtraireFonction(static_cast<float>(x), static_cast<float>(y), 0.0f, up, nullptr, false);
-        const double altitude = std::clamp(static_cast<double>(value), 0.0, 1.0) * *scale;
+        // A degenerate function (a NaN) gives the floor rather than an undefined altitude.
+        const double altitude = (value > 0.0f ? std::min(static_cast<double>(value), 1.0) : 0.0) * *scale;
         terrain->SetAltitude(x, y, static_cast<int>(std::lround(altitude)));
       }
     fn.DePreparer(VECFLOAT(1.0f, 1.0f, 1.0f), 1.0f);
@@ -281,6 +282,11 @@ std::string TypeList() {
 }  // namespace
 
 BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
+  if (++ctx.objectCount > MaxObjects) {
+    if (ctx.objectCount == MaxObjects + 1)
+      ctx.Error(node.position, "a landscape holds at most " + std::to_string(MaxObjects) + " objects");
+    return nullptr;
+  }
   Fields f(ctx, node, "an object");
   if (!f.IsObject())
     return nullptr;
@@ -377,10 +383,15 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     if (!children || children->kind != JsonNode::Kind::Array || children->items.empty()) {
       ctx.Error(children ? children->position : node.position,
                 std::string(found->name) + " needs children: a non-empty array of objects");
+    } else if (children->items.size() > static_cast<size_t>(MaxAggregateChildren)) {
+      ctx.Error(children->position, "an aggregate holds at most " + std::to_string(MaxAggregateChildren) + " children");
     } else {
-      for (const JsonNode& c : children->items)
+      for (const JsonNode& c : children->items) {
+        if (ctx.Full())
+          break;
         if (BasicObject* child = ReadObject(ctx, c))
           aggregate->Add(child, static_cast<unsigned>(-1));
+      }
     }
   }
   ReadCommon(f, *object);

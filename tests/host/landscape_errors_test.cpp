@@ -186,7 +186,30 @@ TEST(LandscapeErrors, EveryErrorIsCollected) {
   EXPECT_EQ(r.errors[2], "bad.json:4:30: Diffuse must be a number, not a boolean");
 }
 
+TEST(LandscapeErrors, HugeListsAreRefusedAndErrorsCapped) {
+  std::string materials = "{ \"Materials\": [";
+  for (int i = 0; i <= MaxMaterials; i++)
+    materials += i ? ", {}" : "{}";
+  EXPECT_EQ(FirstError(materials + "] }"), "bad.json:1:16: a landscape holds at most 4096 materials");
+  std::string objects;
+  for (int i = 0; i <= MaxObjects; i++)
+    objects += i ? ", {\"type\": \"Camera\"}" : "{\"type\": \"Camera\"}";
+  EXPECT_EQ(FirstError("{ \"Objects\": [" + objects + "] }"),
+            "bad.json:1:14: a landscape holds at most 100000 objects");
+  std::string children;
+  for (int i = 0; i <= MaxAggregateChildren; i++)
+    children += i ? ", {\"type\": \"Camera\"}" : "{\"type\": \"Camera\"}";
+  EXPECT_EQ(FirstError("{ \"Objects\": [ { \"type\": \"Group\", \"children\": [" + children + "] } ] }"),
+            "bad.json:1:47: an aggregate holds at most 10000 children");
+  std::string wrong = "{ \"Objects\": [";
+  for (int i = 0; i < 1000; i++)
+    wrong += i ? ", 1" : "1";
+  EXPECT_EQ(LoadLandscapeFromText("bad.json", wrong + "] }", "").errors.size(), 50u);
+}
+
 TEST(LandscapeErrors, FilesThatCannotBeReadAreRefused) {
+  // An endless device is read only up to the size limit.
+  EXPECT_EQ(LoadLandscape("/dev/zero").errors, std::vector<std::string>{"/dev/zero: the file is larger than 64 MiB"});
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / "orvelle2-landscape-test";
   std::filesystem::create_directories(folder);
   const std::string empty = (folder / "empty.json").string();
