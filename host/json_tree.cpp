@@ -1,5 +1,6 @@
 #include "host/json_tree.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -46,12 +47,14 @@ namespace {
 // while parsing, so each query continues from the last one instead of rescanning a line.
 class PositionCounter {
  public:
-  explicit PositionCounter(std::string_view text) : text(text) {}
+  // A byte order mark at the start takes no column.
+  explicit PositionCounter(std::string_view text)
+      : text(text), start(text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0), done(start) {}
 
   TextPosition At(size_t offset) {
-    offset = std::min(offset, text.size());
+    offset = std::clamp(offset, start, text.size());
     if (offset < done) {  // an earlier offset (only for error reports): start over
-      done = 0;
+      done = start;
       line = 1;
       column = 1;
     }
@@ -70,7 +73,8 @@ class PositionCounter {
 
  private:
   std::string_view text;
-  size_t done = 0;
+  size_t start;
+  size_t done;
   int line = 1, column = 1;
 };
 
@@ -87,7 +91,11 @@ class TreeBuilder {
   using string_t = json::string_t;
   using binary_t = json::binary_t;
 
-  TreeBuilder(std::string_view text, JsonNode& root) : text(text), positions(text), root(root) {}
+  TreeBuilder(std::string_view text, JsonNode& root) : text(text), positions(text), root(root) {
+    // nlohmann skips a UTF-8 byte order mark; so does the cursor.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+      cursor = 3;
+  }
 
   bool null() { return Value(JsonNode::Kind::Null); }
   bool boolean(bool v) {

@@ -237,6 +237,11 @@ TEST(JsonTree, PositionsCountCharactersAndSkipComments) {
   EXPECT_EQ(list.items[2].position.column, 28);
   EXPECT_EQ(r.root.members[1].second.position.line, 3);
   EXPECT_EQ(r.root.members[1].second.position.column, 8);
+  // A byte order mark is skipped and takes no column.
+  JsonParseResult marked = ParseJsonTree("\xEF\xBB\xBF{\"a\": 1}");
+  ASSERT_TRUE(marked.ok) << marked.error;
+  EXPECT_EQ(marked.root.keyPositions[0].column, 2);
+  EXPECT_EQ(marked.root.members[0].second.position.column, 7);
 }
 
 // Truncations and byte mutations of a valid file: the loader never crashes and either
