@@ -51,6 +51,10 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // From here on an interruption stops the render cleanly (before it starts, if need be).
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+
   EngineSession session(std::filesystem::current_path().string());
   if (!session.Ready())
     return 1;
@@ -90,8 +94,5 @@ int main(int argc, char** argv) {
   job.quiet = request.quiet;
   job.resume = request.resume;
   job.scene = SceneIdentity(text, job.width, job.height, job.quality);
-
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
   return RenderToFile(&landscape.Record(), job, interrupted);
 }

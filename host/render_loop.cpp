@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -61,8 +63,11 @@ long long RenderRows(const TGlobalInfo& gi, const TDrawInfo& di, const RenderLoo
   }
   std::atomic<int> nextRow{0};
   std::atomic<int> rowsDone{alreadyDone};
-  std::atomic<int> running{0};
   std::atomic<long long> samples{0};
+  // Workers still running; the calling thread wakes when the last one ends.
+  int running = 0;
+  std::mutex mutex;
+  std::condition_variable ended;
 
   auto worker = [&]() {
     RenderThreadRecords records(gi, di);
@@ -82,7 +87,9 @@ long long RenderRows(const TGlobalInfo& gi, const TDrawInfo& di, const RenderLoo
       done[row].store(1, std::memory_order_release);
       rowsDone.fetch_add(1);
     }
-    running.fetch_sub(1);
+    std::lock_guard<std::mutex> lock(mutex);
+    if (--running == 0)
+      ended.notify_all();
   };
 
   const int threads = std::max(1, settings.threads);
@@ -90,8 +97,12 @@ long long RenderRows(const TGlobalInfo& gi, const TDrawInfo& di, const RenderLoo
   std::vector<std::thread> pool;
   for (int i = 0; i < threads; i++)
     pool.emplace_back(worker);
-  while (running.load() > 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      if (ended.wait_for(lock, std::chrono::milliseconds(250), [&] { return running == 0; }))
+        break;
+    }
     // Copy the flags of finished rows for the caller's checkpoints.
     for (int row = 0; row < height; row++)
       work.rowsDone[row] = done[row].load(std::memory_order_acquire);

@@ -1,0 +1,170 @@
+// orvelle2 run as a user runs it: exit statuses, files written or not, threads, resuming.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+struct Outcome {
+  int status = -1;  // exit status, or 128 + signal
+  std::string errors;
+};
+
+class Orvelle2 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() / ("orvelle2-process-" + std::to_string(::getpid()) + "-" +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  // Starts orvelle2 in the test folder with standard error captured into a file.
+  pid_t Start(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {ORVELLE2_BINARY};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string err = (folder / "stderr.txt").string();
+    const std::string out = (folder / "stdout.txt").string();
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+
+  Outcome Wait(pid_t pid) {
+    Outcome run;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::ifstream file(folder / "stderr.txt");
+    std::ostringstream text;
+    text << file.rdbuf();
+    run.errors = text.str();
+    return run;
+  }
+
+  Outcome Orvelle(const std::vector<std::string>& args) { return Wait(Start(args)); }
+
+  void Write(const std::string& name, const std::string& text) { std::ofstream(folder / name) << text; }
+
+  std::string Read(const std::string& name) {
+    std::ifstream file(folder / name, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+
+  fs::path folder;
+};
+
+const char* SmallScene = R"({
+  "SkyTint": [1, 1, 1], "LightColour": [1, 1, 1],
+  "SkyColours": [ { "pos": 0, "clr": [200, 210, 240] }, { "pos": 10000, "clr": [40, 80, 180] } ],
+  "Materials": [ { "ColourSource": 0, "Colours": [ { "pos": 10000, "clr": [200, 60, 40] } ] } ],
+  "Objects": [
+    { "type": "Sphere", "centre": [0, 10, 0], "sizes": [2, 2, 2] },
+    { "type": "Plane", "centre": [0, 10, -2] },
+    { "type": "DirectionalLight", "Direction": [1, 1, -1], "Softness": 0.05 },
+    { "type": "Camera", "centre": [0, 0, 1], "Direction": [0, 1, -0.1] }
+  ]
+})";
+
+TEST_F(Orvelle2, BadInputIsRefusedWithStatusTwoAndNothingWritten) {
+  Write("broken.json", "{ \"SkyTint\": [1, 1 }");
+  Write("unknown.json", "{\n  \"FogDensty\": 0.1\n}");
+  Write("index.json", R"({ "Objects": [ { "type": "Sphere", "material": 3 } ] })");
+  Write("map.json", R"({ "Objects": [ { "type": "Terrain", "HeightMap": "missing.png" } ] })");
+  const std::vector<std::vector<std::string>> cases = {
+      {"broken.json", "-oout.png"}, {"unknown.json", "-oout.png"}, {"index.json", "-oout.png"},
+      {"map.json", "-oout.png"},    {"missing.json", "-oout.png"}, {"-x0", "-oout.png"},
+      {"-q9", "-oout.png"},         {"--threads", "0", "-oout.png"},
+  };
+  for (const auto& args : cases) {
+    Outcome run = Orvelle(args);
+    EXPECT_EQ(run.status, 2) << args[0] << ": " << run.errors;
+    EXPECT_FALSE(run.errors.empty()) << args[0];
+    EXPECT_FALSE(fs::exists(folder / "out.png")) << args[0];
+  }
+  Outcome unknown = Orvelle({"unknown.json", "-oout.png"});
+  EXPECT_NE(unknown.errors.find("unknown.json:2:3:"), std::string::npos) << unknown.errors;
+}
+
+TEST_F(Orvelle2, TakesTheBatchRenderersCommandLine) {
+  Write("scene.json", SmallScene);
+  Outcome run = Orvelle({"scene.json", "-r", "-oPictures/scene.bmp", "-x48", "-y36", "-q0"});
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::string bmp = Read("Pictures/scene.bmp");
+  ASSERT_GT(bmp.size(), 54u);
+  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  EXPECT_EQ(*reinterpret_cast<const int32_t*>(bmp.data() + 18), 48);  // width in the header
+  // Without -o the picture is named after the landscape.
+  ASSERT_EQ(Orvelle({"scene.json", "-x8", "-y6", "--quiet"}).status, 0);
+  EXPECT_TRUE(fs::exists(folder / "scene.bmp"));
+}
+
+TEST_F(Orvelle2, OneAndTwoThreadsRenderTheSamePicture) {
+  Write("scene.json", SmallScene);
+  ASSERT_EQ(Orvelle({"scene.json", "-x64", "-y48", "-q2", "--threads", "1", "-oone.png", "--quiet"}).status, 0);
+  ASSERT_EQ(Orvelle({"scene.json", "-x64", "-y48", "-q2", "--threads", "2", "-otwo.png", "--quiet"}).status, 0);
+  EXPECT_EQ(Read("one.png"), Read("two.png"));
+  // The default landscape too, with everything it has.
+  ASSERT_EQ(Orvelle({"-x40", "-y30", "--threads", "1", "-odefault1.png", "--quiet"}).status, 0);
+  ASSERT_EQ(Orvelle({"-x40", "-y30", "--threads", "2", "-odefault2.png", "--quiet"}).status, 0);
+  EXPECT_EQ(Read("default1.png"), Read("default2.png"));
+}
+
+TEST_F(Orvelle2, AnInterruptedRenderResumesToTheSamePicture) {
+  // The default landscape at a size that takes a while on one thread.
+  const std::vector<std::string> size = {"-x640", "-y480", "--threads", "1", "--quiet"};
+  auto with = [&size](std::vector<std::string> args) {
+    args.insert(args.end(), size.begin(), size.end());
+    return args;
+  };
+  pid_t pid = Start(with({"-ointerrupted.png"}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ::kill(pid, SIGINT);
+  Outcome stopped = Wait(pid);
+  if (stopped.status == 0)
+    GTEST_SKIP() << "the render finished before it could be interrupted";
+  ASSERT_EQ(stopped.status, 130) << stopped.errors;
+  EXPECT_FALSE(fs::exists(folder / "interrupted.png"));
+  ASSERT_TRUE(fs::exists(folder / "interrupted.png.checkpoint"));
+
+  // Another size does not fit the checkpoint.
+  Outcome refused = Orvelle({"-ointerrupted.png", "-m", "-x100", "-y75", "--quiet"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.errors.find("checkpoint"), std::string::npos);
+
+  Outcome resumed = Orvelle(with({"-ointerrupted.png", "-m"}));
+  ASSERT_EQ(resumed.status, 0) << resumed.errors;
+  EXPECT_FALSE(fs::exists(folder / "interrupted.png.checkpoint"));
+  ASSERT_EQ(Orvelle(with({"-owhole.png"})).status, 0);
+  EXPECT_EQ(Read("interrupted.png"), Read("whole.png"));
+}
+
+}  // namespace
