@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -121,7 +122,9 @@ TEST_F(Orvelle2, TakesTheBatchRenderersCommandLine) {
   const std::string bmp = Read("Pictures/scene.bmp");
   ASSERT_GT(bmp.size(), 54u);
   EXPECT_EQ(bmp.substr(0, 2), "BM");
-  EXPECT_EQ(*reinterpret_cast<const int32_t*>(bmp.data() + 18), 48);  // width in the header
+  int32_t width = 0;
+  std::memcpy(&width, bmp.data() + 18, sizeof(width));  // the header's width field
+  EXPECT_EQ(width, 48);
   // Without -o the picture is named after the landscape.
   ASSERT_EQ(Orvelle({"scene.json", "-x8", "-y6", "--quiet"}).status, 0);
   EXPECT_TRUE(fs::exists(folder / "scene.bmp"));
