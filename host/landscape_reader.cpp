@@ -10,6 +10,7 @@
 #include "engine/materials/texture.h"
 #include "engine/objects/object.h"
 #include "engine/render/atmosphere.h"
+#include "host/command_line.h"
 #include "host/landscape.h"
 
 void ReadContext::Error(const TextPosition& at, const std::string& message) {
@@ -268,9 +269,9 @@ void ReadEnvironment(ReadContext& ctx, const JsonNode& node, LandscapeRenderSett
   Fields f(ctx, node, "Environment");
   if (auto v = f.Integer("RenderSetting", 0, 4))
     s.RenderSetting = static_cast<int>(*v);
-  if (auto v = f.Integer("PictureWidth", 1, 65535))
+  if (auto v = f.Integer("PictureWidth", 1, MaxPictureSide))
     s.PictureWidth = static_cast<int>(*v);
-  if (auto v = f.Integer("PictureHeight", 1, 65535))
+  if (auto v = f.Integer("PictureHeight", 1, MaxPictureSide))
     s.PictureHeight = static_cast<int>(*v);
   if (auto v = f.Integer("RenderScope", 1, 3))
     s.RenderScope = static_cast<int>(*v);

@@ -94,7 +94,7 @@ TEST(LandscapeErrors, WrongTypesAndOutOfRangeValuesNameTheField) {
       {"{ \"Environment\": { \"PictureWidth\": 12.5 } }", "bad.json:1:36: PictureWidth must be an integer, not 12.5"},
       {"{ \"Environment\": { \"RenderSetting\": 5 } }", "bad.json:1:37: RenderSetting must be between 0 and 4, not 5"},
       {"{ \"Environment\": { \"PictureHeight\": 18446744073709551615 } }",
-       "bad.json:1:37: PictureHeight must be between 1 and 65535, not 1.84467441e+19"},
+       "bad.json:1:37: PictureHeight must be between 1 and 32768, not 1.84467441e+19"},
       {"{ \"Materials\": {} }", "bad.json:1:16: Materials must be an array, not an object"},
       {"{ \"Materials\": [ 3 ] }", "bad.json:1:18: a material must be an object, not an integer"},
       {"{ \"Materials\": [ { \"Name\": \"a name far longer than the record holds\" } ] }",
