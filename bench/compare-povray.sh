@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Renders the shared comparison scene with POV-Ray 3.7 (../shared/bench/terrain.pov) and
+# with orvelle2 (bench/terrain-vs-povray.json) at the same size on the same number of
+# threads, alternating the two, and prints the median wall times, their ratio
+# (orvelle2 / POV-Ray) and orvelle2's speed-up from 1 to 2 threads.
+#
+#   bench/compare-povray.sh            # 5 runs of each, 1280 x 960, 2 threads
+#   RUNS=3 WIDTH=640 HEIGHT=480 bench/compare-povray.sh
+#   ORVELLE2=build-other/host/orvelle2 bench/compare-povray.sh
+#
+# Installs povray from Debian when missing and builds orvelle2 (make build) when missing.
+# The two pictures are left in $OUT (default: a temporary folder) to compare by eye.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+SHARED="$(cd "$ROOT/.." && pwd)/shared/bench"
+RUNS="${RUNS:-5}"
+WIDTH="${WIDTH:-1280}"
+HEIGHT="${HEIGHT:-960}"
+THREADS="${THREADS:-2}"
+ORVELLE2="${ORVELLE2:-$ROOT/build/host/orvelle2}"
+LANDSCAPE="$ROOT/bench/terrain-vs-povray.json"
+OUT="${OUT:-$(mktemp -d)}"
+
+for file in "$SHARED/terrain.pov" "$SHARED/terrain-1025.png"; do
+  if [[ ! -f "$file" ]]; then
+    echo "compare-povray: $file is missing (the shared folder sits beside the repository)" >&2
+    exit 1
+  fi
+done
+
+if ! command -v povray >/dev/null; then
+  echo "Installing povray..."
+  SUDO=""
+  [[ "$(id -u)" -ne 0 ]] && SUDO="sudo"
+  $SUDO apt-get install -y povray >/dev/null || { $SUDO apt-get update >/dev/null && $SUDO apt-get install -y povray >/dev/null; }
+fi
+
+if [[ ! -x "$ORVELLE2" ]]; then
+  echo "Building orvelle2..."
+  make -C "$ROOT" build >/dev/null
+  ORVELLE2="$ROOT/build/host/orvelle2"
+fi
+
+mkdir -p "$OUT"
+POV_LOG="$OUT/povray.log"
+
+# Wall time of one command in seconds; its output goes to the log, failure stops the script.
+seconds() {
+  local log="$1"
+  shift
+  local start end
+  start=$(date +%s.%N)
+  if ! "$@" >"$log" 2>&1; then
+    echo "compare-povray: failed: $*" >&2
+    tail -n 20 "$log" >&2
+    exit 1
+  fi
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f\n", b - a }'
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+povray_run() {
+  seconds "$POV_LOG" povray +I"$SHARED/terrain.pov" +L"$SHARED" +O"$OUT/povray.png" +FN \
+    +W"$WIDTH" +H"$HEIGHT" -D -A +WT"$1" -P -V
+}
+orvelle2_run() {
+  seconds "$OUT/orvelle2.log" "$ORVELLE2" "$LANDSCAPE" -x"$WIDTH" -y"$HEIGHT" -o"$OUT/orvelle2.png" --threads "$1" --quiet
+}
+
+echo "Scene: $SHARED/terrain.pov and bench/terrain-vs-povray.json, ${WIDTH} x ${HEIGHT}, $THREADS threads, $RUNS runs each"
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //')"
+echo "POV-Ray: $(povray --version 2>&1 | grep -m1 -o 'POV-Ray [0-9][0-9.]*[0-9]' || echo unknown)"
+
+pov_times=()
+our_times=()
+for ((i = 1; i <= RUNS; i++)); do
+  pov_times+=("$(povray_run "$THREADS")")
+  our_times+=("$(orvelle2_run "$THREADS")")
+  printf 'run %d: POV-Ray %.3f s, orvelle2 %.3f s\n' "$i" "${pov_times[-1]}" "${our_times[-1]}"
+done
+
+one_thread=()
+for ((i = 1; i <= RUNS; i++)); do
+  one_thread+=("$(orvelle2_run 1)")
+done
+
+pov=$(median "${pov_times[@]}")
+ours=$(median "${our_times[@]}")
+single=$(median "${one_thread[@]}")
+printf 'median wall time: POV-Ray %.3f s, orvelle2 %.3f s\n' "$pov" "$ours"
+printf 'ratio orvelle2 / POV-Ray: %.3f (goal: 0.5 or less)\n' "$(awk -v a="$ours" -v b="$pov" 'BEGIN { print a / b }')"
+printf 'orvelle2 on 1 thread: %.3f s; speed-up from 1 to %d threads: %.2f\n' "$single" "$THREADS" \
+  "$(awk -v a="$single" -v b="$ours" 'BEGIN { print a / b }')"
+echo "pictures: $OUT/povray.png $OUT/orvelle2.png"
