@@ -45,19 +45,18 @@ fi
 mkdir -p "$OUT"
 POV_LOG="$OUT/povray.log"
 
-# Wall time of one command in seconds; its output goes to the log, failure stops the script.
+# Wall and CPU time (user + system) of one command in seconds, as "wall cpu"; its output
+# goes to the log, failure stops the script.
 seconds() {
   local log="$1"
   shift
-  local start end
-  start=$(date +%s.%N)
-  if ! "$@" >"$log" 2>&1; then
+  local times
+  if ! times=$( { TIMEFORMAT='%R %U %S'; time "$@" >"$log" 2>&1; } 2>&1); then
     echo "compare-povray: failed: $*" >&2
     tail -n 20 "$log" >&2
     exit 1
   fi
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f\n", b - a }'
+  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' <<<"$times"
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -74,24 +73,27 @@ echo "Scene: $SHARED/terrain.pov and bench/terrain-vs-povray.json, ${WIDTH} x ${
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //')"
 echo "POV-Ray: $(povray --version 2>&1 | grep -m1 -o 'POV-Ray [0-9][0-9.]*[0-9]' || echo unknown)"
 
-pov_times=()
-our_times=()
+pov_wall=() pov_cpu=() our_wall=() our_cpu=() one_wall=()
 for ((i = 1; i <= RUNS; i++)); do
-  pov_times+=("$(povray_run "$THREADS")")
-  our_times+=("$(orvelle2_run "$THREADS")")
-  printf 'run %d: POV-Ray %.3f s, orvelle2 %.3f s\n' "$i" "${pov_times[-1]}" "${our_times[-1]}"
+  read -r wall cpu <<<"$(povray_run "$THREADS")"
+  pov_wall+=("$wall") pov_cpu+=("$cpu")
+  read -r wall cpu <<<"$(orvelle2_run "$THREADS")"
+  our_wall+=("$wall") our_cpu+=("$cpu")
+  printf 'run %d: POV-Ray %.3f s (%.3f CPU-s), orvelle2 %.3f s (%.3f CPU-s)\n' "$i" "${pov_wall[-1]}" "${pov_cpu[-1]}" \
+    "${our_wall[-1]}" "${our_cpu[-1]}"
+done
+for ((i = 1; i <= RUNS; i++)); do
+  read -r wall cpu <<<"$(orvelle2_run 1)"
+  one_wall+=("$wall")
 done
 
-one_thread=()
-for ((i = 1; i <= RUNS; i++)); do
-  one_thread+=("$(orvelle2_run 1)")
-done
-
-pov=$(median "${pov_times[@]}")
-ours=$(median "${our_times[@]}")
-single=$(median "${one_thread[@]}")
+pov=$(median "${pov_wall[@]}")
+ours=$(median "${our_wall[@]}")
+single=$(median "${one_wall[@]}")
 printf 'median wall time: POV-Ray %.3f s, orvelle2 %.3f s\n' "$pov" "$ours"
-printf 'ratio orvelle2 / POV-Ray: %.3f (goal: 0.5 or less)\n' "$(awk -v a="$ours" -v b="$pov" 'BEGIN { print a / b }')"
+printf 'median CPU time: POV-Ray %.3f s, orvelle2 %.3f s\n' "$(median "${pov_cpu[@]}")" "$(median "${our_cpu[@]}")"
+printf 'ratio orvelle2 / POV-Ray (wall): %.3f (goal: 0.5 or less)\n' "$(awk -v a="$ours" -v b="$pov" 'BEGIN { print a / b }')"
 printf 'orvelle2 on 1 thread: %.3f s; speed-up from 1 to %d threads: %.2f\n' "$single" "$THREADS" \
   "$(awk -v a="$single" -v b="$ours" 'BEGIN { print a / b }')"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine slows both renderers)"
 echo "pictures: $OUT/povray.png $OUT/orvelle2.png"
