@@ -10,13 +10,15 @@ const char* const DefaultLandscapeText = R"json(
   "LightColour": [1, 0.97, 0.9],
   "SkyColours": [ { "pos": 0, "clr": [200, 215, 240] }, { "pos": 10000, "clr": [45, 95, 190] } ],
   "SunColours": [ { "pos": 0, "clr": [255, 255, 235] }, { "pos": 10000, "clr": [255, 225, 160] } ],
+  "GradientBase": 0, "GradientThickness": 30000000,
+  "HazeHeight": 5000000, "HazeStrength": 0.5,
   "SunDiscCos": 0.9996, "GlowStrength": 0.5, "GlowCos": 0.96,
   "HazeDensity": 0.0003, "HazeColour": [205, 215, 235],
   "CloudShadow": 0.3,
   "Materials": [
     {
       "Name": "Grass and rock",
-      "MaterialKind": 1, "EnvironmentInfluence": true,
+      "MaterialKind": 1, "EnvironmentInfluence": true, "InvertSlope": true,
       "SlopeInfluence": 0.8, "AltitudeInfluence": 0.4, "MixThreshold": 0.7, "MixWidth": 0.15,
       "Material1": {
         "Name": "Grass", "ColourSource": 0,
@@ -37,8 +39,14 @@ const char* const DefaultLandscapeText = R"json(
     }
   ],
   "CloudLayers": [
-    { "Altitude": 1500, "Material": { "Name": "Clouds", "ColourSource": 0,
-        "ColourFunction": { "Layers": [ { "Kind": 1, "Scale": [2, 2, 2], "Fractal": true, "Octaves": 5 } ] } } }
+    { "Altitude": 1500,
+      "Material": { "Name": "Clouds", "ColourSource": 0,
+        "ColourFunction": { "Layers": [ { "Kind": 1, "Scale": [0.3, 0.3, 0.3], "Fractal": true, "Octaves": 5 } ] },
+        "Colours": [ { "pos": 0, "clr": [255, 255, 255] }, { "pos": 10000, "clr": [255, 255, 255] } ],
+        "Transparency": { "Variable": true, "Amount": 1,
+          "Function": { "Layers": [ { "Kind": 1, "Scale": [0.3, 0.3, 0.3], "Fractal": true, "Octaves": 5 } ] },
+          "Filter1": { "Bypass": false, "Keys": [ { "Linear": { "pos": 0, "val": 0 } }, { "Linear": { "pos": 4500, "val": 0 } },
+                                                 { "Linear": { "pos": 6000, "val": 10000 } }, { "Linear": { "pos": 10000, "val": 10000 } } ] } } } }
   ],
   "Objects": [
     { "type": "Terrain", "name": "Valley", "material": 0, "width": 257, "height": 257, "AltitudeScale": 1400,
@@ -46,7 +54,7 @@ const char* const DefaultLandscapeText = R"json(
       "sizes": [4, 4, 4] },
     { "type": "InfinitePlane", "name": "Lake", "material": 1, "centre": [0, 0, 170] },
     { "type": "DirectionalLight", "name": "Sun", "Direction": [-1, 1, -0.7], "Softness": 0.01 },
-    { "type": "Camera", "centre": [-100, -520, 480], "Direction": [0.15, 1, -0.22], "FocalLength": 26 }
+    { "type": "Camera", "centre": [-100, -520, 480], "Direction": [0.15, 1, -0.12], "FocalLength": 26 }
   ]
 }
 )json";
