@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
-Progress::Progress(int totalRows, bool quiet, FILE* out)
-    : total(totalRows), visible(!quiet && isatty(fileno(out))), stream(out), start(std::chrono::steady_clock::now()) {}
+Progress::Progress(int totalRows, int rowsAtStart, bool quiet, FILE* out)
+    : total(totalRows), atStart(rowsAtStart), visible(!quiet && isatty(fileno(out))), stream(out), start(std::chrono::steady_clock::now()) {}
 
 double Progress::Elapsed() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -18,8 +18,6 @@ void Progress::FormatDuration(double seconds, char* out, size_t size) {
 }
 
 void Progress::Show(int rowsDone) {
-  if (atStart < 0)
-    atStart = rowsDone;
   if (!visible || total <= 0)
     return;
   const double elapsed = Elapsed();

@@ -8,8 +8,9 @@
 
 class Progress {
  public:
-  Progress(int totalRows, bool quiet, FILE* stream = stderr);
-  // Redraws the line for `rowsDone` rows (of which `rowsAtStart` were done before this run).
+  // `rowsAtStart` rows were done before this run (resumed from a checkpoint).
+  Progress(int totalRows, int rowsAtStart, bool quiet, FILE* stream = stderr);
+  // Redraws the line for `rowsDone` rows.
   void Show(int rowsDone);
   // Ends the progress line.
   void Finish();
@@ -22,7 +23,7 @@ class Progress {
 
  private:
   int total;
-  int atStart = -1;
+  int atStart;
   bool visible;
   FILE* stream;
   std::chrono::steady_clock::time_point start;

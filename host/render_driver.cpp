@@ -73,7 +73,7 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
   settings.adaptive = quality.MultiSample ||
                       (di.Aperture != 0.0f && quality.Distribution && quality.DepthOfFieldSampling);
 
-  Progress progress(job.height, job.quiet);
+  Progress progress(job.height, work.RowsDone(), job.quiet);
   double lastSave = 0.0;
   bool saveFailed = false;
   const long long samples = RenderRows(gi, di, settings, work, interrupt, [&](int rowsDone) {
