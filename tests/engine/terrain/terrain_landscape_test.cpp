@@ -16,6 +16,7 @@
 #include "engine/terrain/terrain.h"
 #include "tests/engine/render/render_scene.h"
 #include "tests/engine/render/shading_scene.h"
+#include "engine/reference_picture.h"
 
 namespace {
 
@@ -152,23 +153,6 @@ struct LandscapeDocument {
   }
 };
 
-bool ReadPpm(const std::string& path, std::vector<uint8_t>& rgb) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int w = 0, h = 0, max = 0;
-  if (!(in >> magic >> w >> h >> max) || magic != "P6" || w != Width || h != Height || max != 255)
-    return false;
-  in.get();
-  rgb.resize(Width * Height * 3);
-  return static_cast<bool>(in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size())));
-}
-
-void WritePpm(const std::string& path, const std::vector<uint8_t>& rgb) {
-  std::ofstream out(path, std::ios::binary);
-  out << "P6\n" << Width << " " << Height << "\n255\n";
-  out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
-}
-
 }  // namespace
 
 TEST(TerrainLandscape, RendersAsTheReferencePicture) {
@@ -176,11 +160,11 @@ TEST(TerrainLandscape, RendersAsTheReferencePicture) {
   const std::vector<uint8_t> rgb = document.Render();
   const std::string reference = DataPath("terrain_landscape.ppm");
   if (std::getenv("ORVELLE_UPDATE_REFERENCES")) {
-    WritePpm(reference, rgb);
+    WritePpm(reference, Width, Height, rgb);
     GTEST_SKIP() << "reference written to " << reference;
   }
   std::vector<uint8_t> expected;
-  ASSERT_TRUE(ReadPpm(reference, expected)) << reference;
+  ASSERT_TRUE(ReadPpm(reference, Width, Height, expected)) << reference;
   int off = 0;
   for (size_t i = 0; i < rgb.size(); i++)
     if (std::abs(rgb[i] - expected[i]) > 2)
