@@ -36,6 +36,17 @@ float ResponseBase::FunctionPosition(const VECTEUR& point, const VECTEUR& normal
   return 10000.0f * Function.ExtraireFonction(point, normal, object, worldCoordinates);
 }
 
+float ResponseBase::AmountsAt(float amount, float secondAmount, const VECTEUR& point, const VECTEUR& normal,
+                              float& second, BasicObject* object, bool worldCoordinates) const {
+  if (!Variable) {
+    second = secondAmount;
+    return amount;
+  }
+  const float v = FunctionPosition(point, normal, object, worldCoordinates);
+  second = ExtraireFiltre(v, &Filter2) * secondAmount;
+  return ExtraireFiltre(v, &Filter1) * amount;
+}
+
 // SpecularParams ------------------------------------------------------------
 
 SpecularParams::SpecularParams() { CreateValueTable(); }
@@ -152,11 +163,7 @@ TransparencyParams& TransparencyParams::operator=(const TransparencyParams& othe
   TintColour2 = other.TintColour2;
   Absorption = other.Absorption;
   Amount = other.Amount;
-  // Copy first, then release: the source's interior may live inside our own.
-  Texture* copy = other.Interior ? new Texture(*other.Interior) : nullptr;
-  if (Interior)
-    ReleaseMaterial(Interior);
-  Interior = copy;
+  ReplaceOwnedMaterial(Interior, other.Interior);
   SecondAmount = other.SecondAmount;
   GlowStrength = other.GlowStrength;
   GlowThreshold = other.GlowThreshold;
@@ -180,13 +187,7 @@ bool TransparencyParams::operator==(const TransparencyParams& other) const {
 
 float TransparencyParams::ExtraireTransparence(const VECTEUR& point, const VECTEUR& normal, float& second,
                                                BasicObject* object, bool worldCoordinates) const {
-  if (!Variable) {
-    second = SecondAmount;
-    return Amount;
-  }
-  const float v = FunctionPosition(point, normal, object, worldCoordinates);
-  second = ExtraireFiltre(v, &Filter2) * SecondAmount;
-  return ExtraireFiltre(v, &Filter1) * Amount;
+  return AmountsAt(Amount, SecondAmount, point, normal, second, object, worldCoordinates);
 }
 
 // ReflexionParams -----------------------------------------------------------
@@ -210,11 +211,5 @@ bool ReflexionParams::operator==(const ReflexionParams& other) const {
 
 float ReflexionParams::ExtraireReflexion(const VECTEUR& point, const VECTEUR& normal, float& second,
                                          BasicObject* object, bool worldCoordinates) const {
-  if (!Variable) {
-    second = SecondAmount;
-    return Amount;
-  }
-  const float v = FunctionPosition(point, normal, object, worldCoordinates);
-  second = ExtraireFiltre(v, &Filter2) * SecondAmount;
-  return ExtraireFiltre(v, &Filter1) * Amount;
+  return AmountsAt(Amount, SecondAmount, point, normal, second, object, worldCoordinates);
 }

@@ -30,6 +30,10 @@ struct ResponseBase {
   bool SameFunction(const ResponseBase& other) const;
   // 10000 times the function's value at a point.
   float FunctionPosition(const VECTEUR& point, const VECTEUR& normal, BasicObject* object, bool worldCoordinates) const;
+  // The two outputs of a transparency or reflection record: the amounts as they are, or
+  // (Variable) scaled by the function's value through Filter1 and Filter2.
+  float AmountsAt(float amount, float secondAmount, const VECTEUR& point, const VECTEUR& normal, float& second,
+                  BasicObject* object, bool worldCoordinates) const;
 };
 
 struct SpecularParams : ResponseBase {
