@@ -117,6 +117,13 @@ Texture& Texture::operator=(const Texture& other) {
   return *this;
 }
 
+void ReplaceOwnedMaterial(Texture*& owned, const Texture* source) {
+  Texture* copy = source ? new Texture(*source) : nullptr;
+  if (owned)
+    ReleaseMaterial(owned);
+  owned = copy;
+}
+
 void Texture::CopyFields(const Texture& other) {
   std::memcpy(Name, other.Name, sizeof(Name));
   Preview = other.Preview;

@@ -158,3 +158,7 @@ class Texture {
 // True when `material` is `wanted`, or contains it through a mixed material's two
 // materials or through an interior material. Safe on cyclic materials.
 bool FoundThisTexture(const Texture* material, const Texture* wanted);
+
+// Replaces an owned material by a copy of `source` (or by none), copying before the old
+// one is given back through the host's callback, since the source may live inside it.
+void ReplaceOwnedMaterial(Texture*& owned, const Texture* source);

@@ -28,10 +28,7 @@ CloudLayer& CloudLayer::operator=(const CloudLayer& other) {
   SunBoost = other.SunBoost;
   SunBoostByClearance = other.SunBoostByClearance;
   FadeRange = other.FadeRange;
-  Texture* copy = other.Material ? new Texture(*other.Material) : nullptr;
-  if (Material)
-    ReleaseMaterial(Material);
-  Material = copy;
+  ReplaceOwnedMaterial(Material, other.Material);
   return *this;
 }
 
