@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -22,4 +23,13 @@ inline void WritePpm(const std::string& path, int width, int height, const std::
   std::ofstream out(path, std::ios::binary);
   out << "P6\n" << width << " " << height << "\n255\n";
   out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+}
+
+// The number of channels that differ by more than `tolerance` between two pictures.
+inline int ChannelsOff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tolerance) {
+  int off = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); i++)
+    if (std::abs(a[i] - b[i]) > tolerance)
+      off++;
+  return off;
 }

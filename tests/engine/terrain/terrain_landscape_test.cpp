@@ -165,11 +165,7 @@ TEST(TerrainLandscape, RendersAsTheReferencePicture) {
   }
   std::vector<uint8_t> expected;
   ASSERT_TRUE(ReadPpm(reference, Width, Height, expected)) << reference;
-  int off = 0;
-  for (size_t i = 0; i < rgb.size(); i++)
-    if (std::abs(rgb[i] - expected[i]) > 2)
-      off++;
-  EXPECT_LE(off, 20) << "channels differing by more than 2 from the reference";
+  EXPECT_LE(ChannelsOff(rgb, expected, 2), 20) << "channels differing by more than 2 from the reference";
 }
 
 TEST(TerrainLandscape, PreparingAgainRendersTheSamePicture) {
