@@ -163,7 +163,7 @@ TransparencyParams& TransparencyParams::operator=(const TransparencyParams& othe
   TintColour2 = other.TintColour2;
   Absorption = other.Absorption;
   Amount = other.Amount;
-  ReplaceOwnedMaterial(Interior, other.Interior);
+  Interior = ReplaceOwnedMaterial(Interior, other.Interior);
   SecondAmount = other.SecondAmount;
   GlowStrength = other.GlowStrength;
   GlowThreshold = other.GlowThreshold;

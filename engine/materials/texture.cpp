@@ -117,11 +117,11 @@ Texture& Texture::operator=(const Texture& other) {
   return *this;
 }
 
-void ReplaceOwnedMaterial(Texture*& owned, const Texture* source) {
+Texture* ReplaceOwnedMaterial(Texture* old, const Texture* source) {
   Texture* copy = source ? new Texture(*source) : nullptr;
-  if (owned)
-    ReleaseMaterial(owned);
-  owned = copy;
+  if (old)
+    ReleaseMaterial(old);
+  return copy;
 }
 
 void Texture::CopyFields(const Texture& other) {

@@ -159,6 +159,7 @@ class Texture {
 // materials or through an interior material. Safe on cyclic materials.
 bool FoundThisTexture(const Texture* material, const Texture* wanted);
 
-// Replaces an owned material by a copy of `source` (or by none), copying before the old
-// one is given back through the host's callback, since the source may live inside it.
-void ReplaceOwnedMaterial(Texture*& owned, const Texture* source);
+// A copy of `source` (or none) to replace the owned material `old`, which is given back
+// through the host's callback after the copy is made, since the source may live inside it.
+// Returns the pointer to store (a value, not a reference: owners are byte-packed records).
+Texture* ReplaceOwnedMaterial(Texture* old, const Texture* source);

@@ -28,7 +28,7 @@ CloudLayer& CloudLayer::operator=(const CloudLayer& other) {
   SunBoost = other.SunBoost;
   SunBoostByClearance = other.SunBoostByClearance;
   FadeRange = other.FadeRange;
-  ReplaceOwnedMaterial(Material, other.Material);
+  Material = ReplaceOwnedMaterial(Material, other.Material);
   return *this;
 }
 
