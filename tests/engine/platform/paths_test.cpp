@@ -1,4 +1,4 @@
-#include "engine/render/paths.h"
+#include "engine/platform/paths.h"
 
 #include <gtest/gtest.h>
 
