@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/materials/texture.h"
+#include "engine/objects/hit_material.h"
 #include "engine/objects/object_tools.h"
 #include "engine/render/context.h"
 #include "engine/render/release_callbacks.h"
@@ -276,8 +277,12 @@ void Subtract(TIntervalList* A, const TIntervalList& B) {
 // Whether a boundary of a constructive solid on `object` is refused: the ray starts
 // inside one of the solid's children and the boundary's material has SurfaceFlag1, or a
 // shadow ray meets a material that casts no shadows.
-bool RejectsBoundary(const TCSG* solid, BasicObject* object, const Ray* ray, const TDrawInfo* di) {
-  const Texture* material = object ? LandscapeMaterial(di, object->GetTexture()) : nullptr;
+bool RejectsBoundary(const TCSG* solid, BasicObject* object, const VECTEUR& point, const Ray* ray,
+                     const TDrawInfo* di) {
+  unsigned index = object ? object->GetTexture() : 0;
+  if (object)
+    FindHitMaterial(object, point, index);
+  const Texture* material = object ? LandscapeMaterial(di, index) : nullptr;
   const bool surfaceFlag1 = material ? material->SurfaceFlag1 : false;
   const bool castsShadows = material ? material->CastsShadows : true;
   if (surfaceFlag1 && ray->insideObjects)
@@ -601,7 +606,7 @@ BasicObject* TCSG::FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, V
   bool refused = false;
   for (const TInterval& interval : *list) {
     if (interval.tIn > HitTolerance && interval.tIn < best) {
-      if (RejectsBoundary(this, interval.objIn, ray, di)) {
+      if (RejectsBoundary(this, interval.objIn, interval.pointIn, ray, di)) {
         refused = true;
         break;
       }
@@ -611,7 +616,7 @@ BasicObject* TCSG::FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, V
       hit = interval.objIn;
     }
     if (interval.tOut > HitTolerance && interval.tOut < best) {
-      if (RejectsBoundary(this, interval.objOut, ray, di)) {
+      if (RejectsBoundary(this, interval.objOut, interval.pointOut, ray, di)) {
         refused = true;
         break;
       }

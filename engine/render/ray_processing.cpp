@@ -7,6 +7,7 @@
 #include "engine/materials/colour_table.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/bounding_volume.h"
+#include "engine/objects/hit_material.h"
 #include "engine/render/atmosphere.h"
 #include "engine/render/landscape.h"
 #include "engine/render/options.h"
@@ -96,6 +97,7 @@ struct PreviewHit {
   double t = 0.0;
   VECTEUR point, normal, objectPoint, objectNormal;
   TObject3D* object = nullptr;
+  unsigned material = 0;  // the material of the part of object that was hit
 };
 
 // The nearer valid root of a·t² + 2·b·t + c = 0 within (HitTolerance, limit) whose point
@@ -218,6 +220,7 @@ bool HitPreviewObject(Ray* ray, TDrawInfo* di, TGlobalInfo* gi, double limit, Pr
     return false;
   double t = limit;
   VECTEUR point, normal;
+  ForgetHitMaterials();
   BasicObject* found = gi->PreviewObject->FindNearestIntersection(ray, di, t, point, normal);
   if (!found)
     return false;
@@ -225,6 +228,10 @@ bool HitPreviewObject(Ray* ray, TDrawInfo* di, TGlobalInfo* gi, double limit, Pr
   hit.point = ray->origin + ray->direction * t;
   CompleteHit(found, point, normal, hit.normal, hit.objectPoint, hit.objectNormal);
   hit.object = dynamic_cast<TObject3D*>(found);
+  if (hit.object) {
+    hit.material = hit.object->material;
+    FindHitMaterial(found, point, hit.material);
+  }
   return true;
 }
 
@@ -323,7 +330,7 @@ double PreviewRay(PreviewKind kind, Ray* ray, TDrawInfo* di, float maxDistance, 
   ImpactInfo impact = PreviewImpact(hit, gi);
   const Texture* material = gi->PreviewMaterial;
   if (kind == PreviewKind::Object && hit.object)
-    if (const Texture* own = LandscapeMaterial(di, hit.object->material))
+    if (const Texture* own = LandscapeMaterial(di, hit.material))
       material = own;
   ShadeHit(material, impact, static_cast<float>(hit.t), ray, colour, gi, di, hit.object,
            static_cast<float>(di->PixelAngle * hit.t));
@@ -387,16 +394,21 @@ double TraceRay(Ray* ray, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di) {
 }
 
 double FindNearestHit(Ray* ray, TDrawInfo* di, float maxDistance, VECTEUR& worldPoint, VECTEUR& objectPoint,
-                      VECTEUR& worldNormal, VECTEUR& objectNormal, TObject3D*& object) {
+                      VECTEUR& worldNormal, VECTEUR& objectNormal, TObject3D*& object, unsigned* material) {
   object = nullptr;
   // A ray without a direction goes nowhere and meets nothing.
   if (!di->BoundingVolume || Dot(ray->direction, ray->direction) == 0.0)
     return 0.0;
   double t = maxDistance;
   VECTEUR point, normal;
+  ForgetHitMaterials();
   di->BoundingVolume->FindNearestBoundedIntersection(ray, di, t, point, normal, object);
   if (!object)
     return 0.0;
+  if (material) {
+    *material = object->material;
+    FindHitMaterial(object, point, *material);
+  }
   worldPoint = ray->origin + ray->direction * t;
   CompleteHit(object, point, normal, worldNormal, objectPoint, objectNormal);
   return t;
@@ -405,8 +417,9 @@ double FindNearestHit(Ray* ray, TDrawInfo* di, float maxDistance, VECTEUR& world
 double ProcessARay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, TGlobalInfo* gi) {
   ImpactInfo impact;
   TObject3D* object = nullptr;
+  unsigned materialIndex = 0;
   const double t = FindNearestHit(ray, di, maxDistance, impact.worldPoint, impact.objectPoint, impact.worldNormal,
-                                  impact.objectNormal, object);
+                                  impact.objectNormal, object, &materialIndex);
   if (!object) {
     if (ray->shadowRay)
       colour = CLRINT(255, 255, 255);
@@ -416,7 +429,7 @@ double ProcessARay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, T
   }
   ray->distance = static_cast<float>(ray->distance + t);
   const float footprint = static_cast<float>(di->PixelAngle * t);
-  const Texture* material = LandscapeMaterial(di, object->material);
+  const Texture* material = LandscapeMaterial(di, materialIndex);
   const float transparency = ShadeHit(material, impact, static_cast<float>(t), ray, colour, gi, di, object, footprint);
   if (ray->shadowRay)
     return t;

@@ -35,9 +35,11 @@ double ProcessARay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, T
 // The nearest hit of the whole scene (di->BoundingVolume) within maxDistance: returns its
 // distance and fills the five outputs, or returns 0 and sets object to null on a miss.
 // Normals come back unit length; the object-space point and normal are scaled by the
-// object's size along its axes (the point not for planes and vegetation).
+// object's size along its axes (the point not for planes and vegetation). `material`,
+// when given, receives the material of the part hit: the one the object reported for
+// this hit (a mesh face, a plant piece), else the object's own.
 double FindNearestHit(Ray* ray, TDrawInfo* di, float maxDistance, VECTEUR& worldPoint, VECTEUR& objectPoint,
-                      VECTEUR& worldNormal, VECTEUR& objectNormal, TObject3D*& object);
+                      VECTEUR& worldNormal, VECTEUR& objectNormal, TObject3D*& object, unsigned* material = nullptr);
 
 // The fog met along a path of length d starting at altitude z in `direction`, with the
 // density a + b·exp(-c·(altitude - z0)) of the landscape's fog (a FogDensity, b
