@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "engine/objects/aggregates.h"
 #include "engine/lights/light.h"
+#include "engine/mesh/mesh.h"
+#include "engine/objects/aggregates.h"
 #include "engine/objects/primitives.h"
 #include "engine/render/camera.h"
 #include "engine/terrain/terrain.h"
@@ -61,6 +62,12 @@ void CopyObject(BasicObject** out, BasicObject* src) {
       Terrain* grid = new Terrain(terrain.width, terrain.height, 0);
       *grid = terrain;
       copy = grid;
+      break;
+    }
+    case BasicObject::TypeMesh: {
+      TMesh* mesh = new TMesh(0);
+      *mesh = static_cast<TMesh&>(*src);
+      copy = mesh;
       break;
     }
     case BasicObject::TypeDirectionalLight:

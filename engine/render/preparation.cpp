@@ -8,6 +8,7 @@
 
 #include "engine/lights/light.h"
 #include "engine/materials/texture.h"
+#include "engine/mesh/mesh.h"
 #include "engine/objects/aggregates.h"
 #include "engine/objects/bounding_volume.h"
 #include "engine/objects/object_tools.h"
@@ -227,7 +228,14 @@ BasicObject* LightCopyOrigin(const TLight* copy) {
 void PrepareMeshesInObject(BasicObject* object) {
   if (!object)
     return;
-  // Meshes ready themselves here once they exist; aggregates pass the call on.
+  // The grid, normals and masks are rebuilt for every render, so that edits between
+  // renders are allowed.
+  if (auto* mesh = dynamic_cast<TMesh*>(object)) {
+    mesh->PrepareFaceNormals();
+    mesh->SplitIntoBlocs();
+    mesh->PrepareNormals();
+    return;
+  }
   if (auto* aggregate = dynamic_cast<TAggregate*>(object))
     if (aggregate->children)
       for (BasicObject* child : *aggregate->children)
