@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/render/environment.h"
 #include "host/checkpoint.h"
@@ -13,6 +14,7 @@
 #include "host/default_landscape.h"
 #include "host/engine_session.h"
 #include "host/landscape.h"
+#include "host/landscape_name.h"
 #include "host/render_driver.h"
 
 namespace {
@@ -66,11 +68,16 @@ int main(int argc, char** argv) {
     text = DefaultLandscapeText;
     loaded = LoadLandscapeFromText("default landscape", text, ".");
   } else {
-    if (!ReadText(request.landscape, text)) {
-      std::fprintf(stderr, "%s: cannot read the landscape file\n", request.landscape.c_str());
+    std::vector<std::string> tried;
+    const std::string path = FindLandscapeFile(request.landscape, tried);
+    if (path.empty() || !ReadText(path, text)) {
+      std::string names;
+      for (const std::string& name : tried)
+        names += (names.empty() ? "" : ", ") + name;
+      std::fprintf(stderr, "%s: cannot read the landscape file (tried %s)\n", request.landscape.c_str(), names.c_str());
       return 2;
     }
-    loaded = LoadLandscape(request.landscape);
+    loaded = LoadLandscape(path);
   }
   if (!loaded.ok()) {
     for (const std::string& error : loaded.errors)
