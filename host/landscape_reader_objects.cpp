@@ -1,20 +1,25 @@
 // Readers of scene objects: primitives, terrains (from a height-map picture or a sampled
-// function), groups and constructive solids, lights and the camera, each with its
+// function), meshes from model files, groups and constructive solids, lights and the camera, each with its
 // transform, layer, material index and wireframe colour.
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
 #include "engine/functions/fonction3d.h"
 #include "engine/lights/light.h"
+#include "engine/mesh/mesh.h"
 #include "engine/objects/aggregates.h"
 #include "engine/objects/primitives.h"
 #include "engine/render/camera.h"
 #include "engine/terrain/terrain.h"
 #include "host/landscape.h"
 #include "host/landscape_reader.h"
+#include "host/model_file.h"
 #include "host/picture_file.h"
 
 namespace {
@@ -271,10 +276,49 @@ Terrain* ReadTerrain(ReadContext& ctx, Fields& f) {
   return terrain.release();
 }
 
+// A mesh from a model file; `map` receives the landscape material of each file material.
+BasicObject* ReadMesh(ReadContext& ctx, Fields& f, Model& model, std::vector<uint16_t>& map) {
+  const JsonNode* file = f.Get("File");
+  ModelOptions options;
+  if (auto v = f.Float("CreaseAngle", 0.0, 180.0))
+    options.creaseAngle = *v;
+  if (auto v = f.Bool("TwoSided"))
+    options.twoSided = *v;
+  if (const JsonNode* list = f.Get("MaterialMap")) {
+    if (list->kind != JsonNode::Kind::Array || list->items.size() > UINT16_MAX) {
+      ctx.Error(list->position, "MaterialMap must be an array of material indices");
+    } else {
+      for (const JsonNode& item : list->items) {
+        auto index = ReadInteger(ctx, item, "a MaterialMap entry", 0, UINT16_MAX);
+        if (index && *index >= static_cast<int64_t>(ctx.materialCount))
+          ctx.Error(item.position, "material " + std::to_string(*index) + " is beyond the materials (there " +
+                                       (ctx.materialCount == 1 ? "is 1" : "are " + std::to_string(ctx.materialCount)) +
+                                       ")");
+        map.push_back(static_cast<uint16_t>(index.value_or(0)));
+      }
+    }
+  }
+  if (!file || file->kind != JsonNode::Kind::String || file->string.empty()) {
+    ctx.Error(file ? file->position : f.Node().position, "a mesh needs its model File: a path");
+    return nullptr;
+  }
+  if (ctx.Failed())
+    return nullptr;
+  std::string error;
+  if (!LoadModel(JoinPath(ctx.baseFolder, file->string), options, model, error)) {
+    ctx.Error(file->position, "cannot read the model \"" + file->string + "\": " + error);
+    return nullptr;
+  }
+  if (model.meshes.size() > 1 && isatty(STDERR_FILENO))
+    std::fprintf(stderr, "%s: %u points; split into %zu meshes of at most %u points each\n", file->string.c_str(),
+                 model.points, model.meshes.size(), MaxMeshPoints);
+  return model.object;
+}
+
 std::string TypeList() {
   std::string list;
   for (const TypeName& t : TypeNames)
-    if (t.type != BasicObject::TypeMesh && t.type != BasicObject::TypeVegetation)
+    if (t.type != BasicObject::TypeVegetation)
       list += std::string(list.empty() ? "" : ", ") + t.name;
   return list;
 }
@@ -315,12 +359,14 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     return nullptr;
   }
   const Type type = found->type;
-  if (type == BasicObject::TypeMesh || type == BasicObject::TypeVegetation) {
+  if (type == BasicObject::TypeVegetation) {
     ctx.Error(typeNode->position, std::string(found->name) + " objects are not supported yet");
     return nullptr;
   }
 
   std::unique_ptr<BasicObject> object;
+  Model model;
+  std::vector<uint16_t> materialMap;
   switch (type) {
     case BasicObject::TypeInfinitePlane:
       object = std::make_unique<InfinitePlane>(0);
@@ -345,6 +391,11 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
       break;
     case BasicObject::TypeTerrain:
       object.reset(ReadTerrain(ctx, f));
+      if (!object)
+        return nullptr;
+      break;
+    case BasicObject::TypeMesh:
+      object.reset(ReadMesh(ctx, f, model, materialMap));
       if (!object)
         return nullptr;
       break;
@@ -405,6 +456,8 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     ReadMaterialIndex(ctx, f, *object, true);
   else if (!IsLightType(type) && type != BasicObject::TypeCamera)
     ReadMaterialIndex(ctx, f, *object, false);
+  if (type == BasicObject::TypeMesh)
+    ApplyFileMaterials(model, materialMap);
   ReadTransform(f, *object);
   guard.built = true;
   return object.release();

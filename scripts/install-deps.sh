@@ -15,6 +15,7 @@ packages=(
   nlohmann-json3-dev
   libstb-dev
   libcli11-dev
+  libassimp-dev
 )
 
 missing=()

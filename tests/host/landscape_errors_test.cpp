@@ -121,12 +121,12 @@ TEST(LandscapeErrors, ObjectsAreCheckedAgainstTheEngine) {
   ExpectErrors({
       {"{ \"Objects\": [ { \"centre\": [0, 0, 0] } ] }",
        "bad.json:1:16: an object needs a type (InfinitePlane, Plane, Cylinder, Sphere, Cube, Cone, Pyramid, Terrain, "
-       "Union, Intersection, Difference, Group, DirectionalLight, PointLight, SpotLight, LaserLight, Camera)"},
+       "Mesh, Union, Intersection, Difference, Group, DirectionalLight, PointLight, SpotLight, LaserLight, Camera)"},
       {"{ \"Objects\": [ { \"type\": \"Teapot\" } ] }",
        "bad.json:1:26: unknown object type \"Teapot\"; known types: InfinitePlane, Plane, Cylinder, Sphere, Cube, "
-       "Cone, Pyramid, Terrain, Union, Intersection, Difference, Group, DirectionalLight, PointLight, SpotLight, "
+       "Cone, Pyramid, Terrain, Mesh, Union, Intersection, Difference, Group, DirectionalLight, PointLight, SpotLight, "
        "LaserLight, Camera"},
-      {"{ \"Objects\": [ { \"type\": \"Mesh\" } ] }", "bad.json:1:26: Mesh objects are not supported yet"},
+      {"{ \"Objects\": [ { \"type\": \"Mesh\" } ] }", "bad.json:1:16: a mesh needs its model File: a path"},
       {"{ \"Objects\": [ { \"type\": \"Sphere\" } ] }",
        "bad.json:1:16: material 0 is beyond the materials (there are 0)"},
       {"{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"Sphere\", \"material\": 1 } ] }",

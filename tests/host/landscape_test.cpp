@@ -608,10 +608,17 @@ TEST(LandscapeDocs, TheSchemaNamesTheKeysTheLoaderReads) {
   EXPECT_EQ(AllowedKeys(material + "\"Reflection\": {" + unknown + "} } ] }"), SchemaKeys(defs["reflection"]));
   EXPECT_EQ(AllowedKeys(material + "\"DefaultOptions\": {" + unknown + "} } ] }"), SchemaKeys(defs["options"]));
   // One object of each schema variant.
-  const char* types[] = {"Sphere",     "Group",     "Terrain",    "DirectionalLight",
+  const char* types[] = {"Sphere",     "Group",     "Terrain",    "Mesh",  "DirectionalLight",
                          "PointLight", "SpotLight", "LaserLight", "Camera"};
-  const std::string extra[] = {
-      "", ", \"children\": [ { \"type\": \"Sphere\" } ]", ", \"HeightMap\": \"hill8.png\"", "", "", "", "", ""};
+  const std::string extra[] = {"",
+                               ", \"children\": [ { \"type\": \"Sphere\" } ]",
+                               ", \"HeightMap\": \"hill8.png\"",
+                               ", \"File\": \"../../../examples/models/pyramid.stl\"",
+                               "",
+                               "",
+                               "",
+                               "",
+                               ""};
   for (size_t i = 0; i < std::size(types); i++)
     EXPECT_EQ(AllowedKeys("{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"" + std::string(types[i]) + "\"" +
                           extra[i] + ", " + unknown + "} ] }"),
