@@ -53,7 +53,13 @@ class TArray {
       Reserve(slot + 1);
     return items[slot];
   }
-  const T& operator[](int index) const { return items[Slot(index)]; }
+  // A read-only array cannot grow: an index outside its storage reads a
+  // value-initialised element.
+  const T& operator[](int index) const {
+    static const T outside{};
+    const unsigned slot = Slot(index);
+    return slot < capacity ? items[slot] : outside;
+  }
 
   void Add(const T& item) {
     if (count == capacity)

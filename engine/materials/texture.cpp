@@ -320,16 +320,20 @@ bool Texture::Preparer(TPaysage* landscape, TArray<TObject3D*>* objects, float s
   }
 
   // 6. Mixed material: the altitude range of the objects that use it, then both materials.
+  // A material nested in other materials is used by the objects of every landscape
+  // material that holds it, so those objects give its range.
   if (MaterialKind == MixedMaterial) {
     if (EnvironmentInfluence) {
       TBoundingBox box;
       bool any = false;
       if (landscape && landscape->Materials && objects) {
         const TArray<Texture*>& materials = *landscape->Materials;
-        const int index = materials.Find(this);
-        if (index >= materials.LowerBound())
+        for (int index = materials.LowerBound(); index < materials.LowerBound() + materials.Count(); index++) {
+          if (!FoundThisTexture(materials[index], this))
+            continue;
           for (int i = objects->LowerBound(); i < objects->LowerBound() + objects->Count(); i++)
             IncludeObjectsUsing((*objects)[i], static_cast<unsigned>(index - materials.LowerBound()), box, any);
+        }
       }
       AltitudeMin = any ? static_cast<float>(box.min.z) : 0.0f;
       AltitudeMax = any ? static_cast<float>(box.max.z) : 1.0f;

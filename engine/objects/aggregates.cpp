@@ -381,7 +381,9 @@ void TAggregate::Rotate(float a, float b, float c, TDrawInfo* di, bool absolute)
     BuildRotationMatrix(turn, a, b, c);
     BuildRotationMatrix(stored, static_cast<float>(angles.x), static_cast<float>(angles.y),
                         static_cast<float>(angles.z));
-    float na, nb, nc, p, q, r;
+    // The angle recovery may stop early and leave outputs unset: they keep their values.
+    float na = static_cast<float>(angles.x), nb = static_cast<float>(angles.y), nc = static_cast<float>(angles.z);
+    float p = slants[0], q = slants[1], r = slants[2];
     GetRotationMatrixAngles(turn * stored, na, nb, nc, p, q, r);
     angles = VECTEUR(na, nb, nc);
     slants[0] = p;

@@ -117,6 +117,23 @@ void RefreshTerrainsIn(BasicObject* object) {
           RefreshTerrainsIn(child);
 }
 
+// Adds to `containers` every object of `object` that holds `position`. Bounding volumes
+// made for groups are searched, never added: the container is the solid itself, so that
+// refraction, fog and the inside list of primary rays do not depend on the grouping.
+void AddContainersOf(TObject3D* object, const VECTEUR& position, TDrawInfo* di, ObjectsList& containers) {
+  auto* volume = dynamic_cast<TBoundingVolume*>(object);
+  if (!volume) {
+    if (object->IsInside(position, di))
+      containers.Add(object);
+    return;
+  }
+  ObjectsList* children = volume->GetPointerToList();
+  if (children)
+    for (BasicObject* child : *children)
+      if (auto* solid = dynamic_cast<TObject3D*>(child))
+        AddContainersOf(solid, position, di, containers);
+}
+
 void MultiplyColour(VECFLOAT& colour, const VECFLOAT& by) {
   colour = VECFLOAT(colour.x * by.x, colour.y * by.y, colour.z * by.z);
 }
@@ -375,8 +392,7 @@ void PreparerRender(TOrvelleChild* child, TGlobalInfo* gi, TDrawInfo* di, float 
   if (di->ContainersOfCamera) {
     di->ContainersOfCamera->Flush();
     for (TObject3D* object : render)
-      if (object->IsInside(di->CameraPosition, di))
-        di->ContainersOfCamera->Add(object);
+      AddContainersOf(object, di->CameraPosition, di, *di->ContainersOfCamera);
   }
 
   // 13. The light colour tints the sun, or every light.

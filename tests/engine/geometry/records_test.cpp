@@ -74,6 +74,11 @@ TEST(Array, ReadingBeyondTheCapacityGrowsFirst) {
   EXPECT_EQ(a[10], 0);
   EXPECT_GE(a.Capacity(), 11u);
   EXPECT_EQ(a.Count(), 0);
+  // A read-only array cannot grow: outside its storage it reads a zero element.
+  const TArray<int> fixed(1, 2, 1);
+  EXPECT_EQ(fixed[200], 0);
+  EXPECT_EQ(fixed[0], 0);  // below the lower bound
+  EXPECT_EQ(fixed.Capacity(), 1u);
 }
 
 TEST(Array, LowerBoundShiftsIndices) {

@@ -223,6 +223,36 @@ TEST_F(TextureTest, EnvironmentInfluenceMeasuresTheObjectsThatUseTheMaterial) {
   delete mixed;
 }
 
+TEST_F(TextureTest, NestedMixedMaterialMeasuresTheObjectsOfItsOuterMaterial) {
+  TPaysage landscape;
+  TArray<Texture*> materials(1, 0, 1);
+  Texture* inner = new Texture();
+  inner->MaterialKind = MixedMaterial;
+  inner->Material1 = Coloured(10);
+  inner->Material2 = Coloured(20);
+  inner->EnvironmentInfluence = true;
+  inner->AltitudeInfluence = 0.5f;
+  Texture* outer = new Texture();  // always the inner material
+  outer->MaterialKind = MixedMaterial;
+  outer->Material1 = inner;
+  outer->Material2 = Coloured(30);
+  materials.Add(Coloured(1));
+  materials.Add(outer);
+  landscape.Materials = &materials;
+  Sph used(1);
+  used.Scale(2, 2, 2, nullptr, false);
+  used.MoveTo(0, 0, 10, nullptr);
+  TArray<TObject3D*> objects(1, 0, 1);
+  objects.Add(&used);
+  ASSERT_TRUE(outer->Preparer(&landscape, &objects, 1.0f));
+  EXPECT_FLOAT_EQ(+inner->AltitudeMin, 8.0f);
+  EXPECT_FLOAT_EQ(+inner->AltitudeMax, 12.0f);
+  EXPECT_FLOAT_EQ(+inner->AltitudeInfluence, 0.25f);
+  outer->DePreparer(1.0f);
+  delete materials[0];
+  delete outer;
+}
+
 TEST_F(TextureTest, AppliquerDeplacementsRotatesCyclesAndPerturbs) {
   Texture m;
   VECTEUR p(1, 2, 3);

@@ -210,6 +210,20 @@ TEST(PreparerRenderTest, EverythingRendersAndLightsAreCopiedTintedAndRemembered)
   EXPECT_FLOAT_EQ(doc.lights[1]->Colour.x, 0.5f);
 }
 
+TEST(PreparerRenderTest, TheCameraIsContainedByTheSolidWhateverItsGrouping) {
+  Document doc;
+  Sph* water = Sphere(0, 0, 0, 5);  // the camera stands inside it
+  Group* inner = GroupOf({water, Sphere(0, 30, 0, 1)});
+  doc.Add(GroupOf({inner, Sphere(0, -30, 0, 1)}));
+  doc.Add(new TCamera())->MoveTo(0, 0, 1, nullptr);
+  for (unsigned char bound : {1, 0}) {
+    GetEnvironment()->BoundGroups = bound;
+    doc.Prepare();
+    ASSERT_EQ(doc.containers.Count(), 1) << "BoundGroups " << int(bound);
+    EXPECT_EQ(doc.containers[0], water);
+  }
+}
+
 TEST(PreparerRenderTest, LayerScopesChooseObjectsAndLights) {
   Document doc;
   Sph* front = doc.Add(Sphere(0, 10, 0, 1));
