@@ -67,11 +67,9 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
   di.ContainersOfCamera = &containers;
   PreparerRender(&child, &gi, &di, 1.0f);
 
-  RenderLoopSettings settings;
+  RenderLoopSettings settings = SamplingFor(environment->Quality, di.Aperture != 0.0f);
   settings.threads = job.threads;
-  const QualitySettings& quality = environment->Quality;
-  settings.adaptive = quality.MultiSample ||
-                      (di.Aperture != 0.0f && quality.Distribution && quality.DepthOfFieldSampling);
+  settings.stopAfterRows = job.stopAfterRows;
 
   Progress progress(job.height, work.RowsDone(), job.quiet);
   double lastSave = 0.0;

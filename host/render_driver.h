@@ -18,6 +18,7 @@ struct RenderJob {
   bool resume = false;    // continue from the checkpoint
   uint64_t scene = 0;     // identity of the landscape and settings (checkpoints)
   double checkpointSeconds = 5.0;
+  int stopAfterRows = 0;  // above 0: stop as if interrupted once this many rows are done
 };
 
 enum RenderStatus {

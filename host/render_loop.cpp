@@ -19,6 +19,20 @@ unsigned char Channel(unsigned value) { return static_cast<unsigned char>(std::m
 
 }  // namespace
 
+RenderLoopSettings SamplingFor(const QualitySettings& quality, bool depthOfField) {
+  RenderLoopSettings settings;
+  const bool distributedLens = depthOfField && quality.Distribution && quality.DepthOfFieldSampling;
+  if (quality.MultiSample) {
+    settings.adaptive = true;
+  } else if (quality.HostSwitch8 || distributedLens) {
+    settings.adaptive = true;
+    settings.sampling.minSamples = 2;
+    settings.sampling.maxSamples = 6;
+    settings.sampling.threshold = 10.0f;
+  }
+  return settings;
+}
+
 int RenderPixel(int x, int row, int /*width*/, int height, const RenderLoopSettings& settings, TGlobalInfo* gi,
                  TDrawInfo* di, unsigned char rgb[3]) {
   // Picture rows run top to bottom; the engine's py counts upwards from the bottom row.
@@ -72,7 +86,7 @@ long long RenderRows(const TGlobalInfo& gi, const TDrawInfo& di, const RenderLoo
   auto worker = [&]() {
     RenderThreadRecords records(gi, di);
     for (;;) {
-      if (stop.load())
+      if (stop.load() || (settings.stopAfterRows > 0 && rowsDone.load() >= settings.stopAfterRows))
         break;
       const int row = nextRow.fetch_add(1);
       if (row >= height)

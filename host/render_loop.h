@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "engine/render/context.h"
+#include "engine/render/environment.h"
 #include "host/checkpoint.h"
 
 // Adaptive sampling (when the quality asks the host to sample pixels itself): at least
@@ -25,7 +26,20 @@ struct RenderLoopSettings {
   AdaptiveSampling sampling;
   // The seed that makes this picture's random draws (with the row).
   unsigned seed = 0;
+  // When above 0, no row is started once this many rows are done, as if interrupted
+  // (tests stop a render at a known place this way).
+  int stopAfterRows = 0;
 };
+
+// How the picture loop samples pixels for a quality block. The engine traces one sample
+// per pixel unless MultiSample asks the host to sample itself; the host keeps
+// HostSwitch8 (on from quality 2) for a light adaptive sampling that smooths edges at a
+// fraction of the full cost. Depth of field with distributed lens positions needs the
+// host's loop too; its grain shrinks as the sample ceiling rises with the quality.
+//   MultiSample                          4 to 16 samples, spread below 6
+//   HostSwitch8                          2 to 6 samples, spread below 10
+//   depth of field (Distribution and DepthOfFieldSampling) without either: as HostSwitch8
+RenderLoopSettings SamplingFor(const QualitySettings& quality, bool depthOfField);
 
 // Renders every row of `work` not yet marked done, writing pixels and then the row's flag;
 // returns the number of samples traced.

@@ -1,0 +1,93 @@
+// Quality levels: what each samples, and that quality 2 smooths edges that 1 leaves hard.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <set>
+#include <tuple>
+
+#include "host/engine_session.h"
+#include "host/landscape.h"
+#include "host/picture_file.h"
+#include "host/render_driver.h"
+#include "host/render_loop.h"
+
+namespace {
+
+TEST(RenderQuality, SampleCeilingsRiseWithTheQuality) {
+  struct Case {
+    TWhichRenderSetting setting;
+    bool adaptive, adaptiveWithDepthOfField;
+  };
+  const Case cases[] = {
+      {SettingDraft, false, false},
+      {SettingNormal, false, false},
+      {SettingGood, true, true},
+      {SettingBest, true, true},
+  };
+  int previousCeiling = 1, previousDepthCeiling = 1;
+  for (const Case& c : cases) {
+    const QualitySettings q = QualityPreset(c.setting);
+    const RenderLoopSettings plain = SamplingFor(q, false), lens = SamplingFor(q, true);
+    EXPECT_EQ(plain.adaptive, c.adaptive) << c.setting;
+    EXPECT_EQ(lens.adaptive, c.adaptiveWithDepthOfField) << c.setting;
+    // Depth-of-field grain shrinks as the quality rises: never fewer samples at a higher level.
+    const int ceiling = plain.adaptive ? plain.sampling.maxSamples : 1;
+    const int depthCeiling = lens.adaptive ? lens.sampling.maxSamples : 1;
+    EXPECT_GE(ceiling, previousCeiling) << c.setting;
+    EXPECT_GE(depthCeiling, previousDepthCeiling) << c.setting;
+    if (c.setting == SettingBest) {
+      EXPECT_GT(ceiling, SamplingFor(QualityPreset(SettingGood), false).sampling.maxSamples);
+      EXPECT_LT(plain.sampling.threshold, SamplingFor(QualityPreset(SettingGood), false).sampling.threshold);
+    }
+    previousCeiling = ceiling;
+    previousDepthCeiling = depthCeiling;
+  }
+}
+
+// A white ball on black, lit by nothing but its ambient light: every pixel is one of two
+// colours unless edge pixels mix samples from both sides.
+const char* Ball = R"({
+  "SkyColours": [ { "pos": 0, "clr": [0, 0, 0] } ], "SunDiscCos": 1,
+  "SkyTint": [1, 1, 1], "LightColour": [1, 1, 1],
+  "Materials": [ { "ColourSource": 0, "Colours": [ { "pos": 10000, "clr": [255, 255, 255] } ], "Ambient": 1,
+                   "Diffuse": 0 } ],
+  "Objects": [
+    { "type": "Sphere", "centre": [0, 10, 0], "sizes": [2, 2, 2] },
+    { "type": "Camera", "centre": [0, 0, 0], "Direction": [0, 1, 0] }
+  ]
+})";
+
+TEST(RenderQuality, QualityTwoSmoothsEdgesThatOneLeavesHard) {
+  EngineSession session(".");
+  ASSERT_TRUE(session.Ready());
+  std::vector<size_t> distinctColours;
+  for (int quality : {1, 2}) {
+    LandscapeLoadResult loaded = LoadLandscapeFromText("ball.json", Ball, ".");
+    ASSERT_TRUE(loaded.ok()) << (loaded.errors.empty() ? "" : loaded.errors.front());
+    RenderJob job;
+    job.output = (std::filesystem::path(::testing::TempDir()) / "quality-ball.png").string();
+    job.width = 40;
+    job.height = 30;
+    job.quality = quality;
+    job.threads = 2;
+    job.quiet = true;
+    std::atomic<bool> interrupt{false};
+    ASSERT_EQ(RenderToFile(&loaded.landscape->Record(), job, interrupt), RenderDone);
+    Picture picture;
+    std::string error;
+    ASSERT_TRUE(ReadPicture(job.output, picture, error)) << error;
+    std::filesystem::remove(job.output);
+    std::set<std::tuple<int, int, int>> colours;
+    for (int y = 0; y < picture.height; y++)
+      for (int x = 0; x < picture.width; x++) {
+        const unsigned char* p = picture.Pixel(x, y);
+        colours.insert({p[0], p[1], p[2]});
+      }
+    distinctColours.push_back(colours.size());
+  }
+  EXPECT_EQ(distinctColours[0], 2u);
+  EXPECT_GT(distinctColours[1], 6u);
+}
+
+}  // namespace
