@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -23,6 +24,12 @@ bool ParseScreen(const std::string& text, int& width, int& height) {
   return true;
 }
 
+// "X,Y": two finite numbers.
+bool ParsePoint(const std::string& text, double& x, double& y) {
+  char extra = 0;
+  return std::sscanf(text.c_str(), "%lf,%lf%c", &x, &y, &extra) == 2 && std::isfinite(x) && std::isfinite(y);
+}
+
 }  // namespace
 
 CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequest& request, std::string& message) {
@@ -31,17 +38,22 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequ
   std::string screen;
   app.add_option("landscape", request.landscape, "Landscape file (JSON); without one the default landscape");
   app.add_flag("-r", request.render, "Render the landscape (what orvelle2 always does)");
-  app.add_option("-o,--output", request.output, "Picture file (.bmp, .png or .jpg); default: the landscape's name .bmp");
+  app.add_option("-o,--output", request.output,
+                 "Picture file (.bmp, .png or .jpg); default: the landscape's name with .png, in the current folder");
   app.add_flag("-m", request.resume, "Resume an interrupted render from its checkpoint");
   app.add_option("-x,--width", request.width, "Picture width in pixels")->check(CLI::Range(1, MaxPictureSide));
   app.add_option("-y,--height", request.height, "Picture height in pixels")->check(CLI::Range(1, MaxPictureSide));
   app.add_flag("-f", request.fullScreen, "Make the picture as large as the screen allows, keeping its aspect ratio");
-  app.add_option("-q,--quality", request.quality, "Quality: 0 sketch, 1 preview, 2 final, 3 ultra, 4 user")
+  app.add_option("-q,--quality", request.quality,
+                 "Quality: 0 draft (sketch), 1 normal (preview), 2 good (final, antialiased), 3 best (ultra), "
+                 "4 custom (the landscape's CustomQuality)")
       ->check(CLI::Range(0, 4));
   app.add_option("--threads", request.threads, "Render threads (default: every core)")
       ->check(CLI::Range(1, MaxThreads));
   app.add_flag("--quiet", request.quiet, "No progress display");
   app.add_option("--screen", screen, "Screen size that -f fills, as WxH (default 1920x1080)");
+  std::string ground;
+  app.add_option("--ground", ground, "Print the ground's altitude at X,Y (world units) and exit");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -58,6 +70,13 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequ
     message = "--screen: expected WxH with sides from 1 to " + std::to_string(MaxPictureSide) + ", got '" + screen + "'";
     return CommandLineResult::Error;
   }
+  if (!ground.empty()) {
+    if (!ParsePoint(ground, request.groundX, request.groundY)) {
+      message = "--ground: expected X,Y (two numbers), got '" + ground + "'";
+      return CommandLineResult::Error;
+    }
+    request.groundQuery = true;
+  }
   return CommandLineResult::Run;
 }
 
@@ -65,7 +84,7 @@ std::string OutputPath(const RenderRequest& request) {
   std::string path = request.output;
   if (path.empty()) {
     std::filesystem::path name(request.landscape.empty() ? std::string("landscape") : request.landscape);
-    path = name.replace_extension(".bmp").string();
+    path = name.filename().replace_extension(".png").string();
   }
   std::replace(path.begin(), path.end(), '\\', '/');
   return path;

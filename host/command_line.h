@@ -7,7 +7,7 @@
 struct RenderRequest {
   std::string landscape;        // empty: the embedded default landscape
   bool render = false;          // -r (rendering is what orvelle2 does; accepted for the batch renderer)
-  std::string output;           // -o / --output; empty: the landscape's name with .bmp
+  std::string output;           // -o / --output; empty: the landscape's name with .png
   bool resume = false;          // -m: resume from the checkpoint
   int width = 0;                // -x / --width; 0: the landscape's own size
   int height = 0;               // -y / --height
@@ -17,6 +17,8 @@ struct RenderRequest {
   bool quiet = false;           // --quiet: no progress display
   int screenWidth = 1920;       // --screen WxH: the screen that -f fills
   int screenHeight = 1080;
+  bool groundQuery = false;     // --ground X,Y: print the ground's altitude there, render nothing
+  double groundX = 0.0, groundY = 0.0;
 };
 
 // The largest accepted picture side and thread count.
@@ -32,8 +34,8 @@ enum class CommandLineResult {
 // Parses argv into `request`. Help and version texts go to `message` as well.
 CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequest& request, std::string& message);
 
-// The output path: the request's, or the landscape's name (or "landscape") with .bmp.
-// Backslashes (from lists written for Windows) become slashes.
+// The output path: the request's, or the landscape's name (or "landscape") with .png in
+// the current folder. Backslashes (from lists written for Windows) become slashes.
 std::string OutputPath(const RenderRequest& request);
 
 // The picture size -f gives for a picture of width x height on the request's screen.

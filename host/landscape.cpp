@@ -67,9 +67,14 @@ LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::st
                             parsed.error);
     return result;
   }
-  ReadContext ctx{name, baseFolder, &result.errors};
+  ReadContext ctx;
+  ctx.name = name;
+  ctx.baseFolder = baseFolder;
+  ctx.errors = &result.errors;
+  ctx.warnings = &result.warnings;
   auto landscape = std::make_unique<Landscape>();
   ReadLandscape(ctx, parsed.root, *landscape);
+  ctx.SortErrors();
   if (result.errors.empty())
     result.landscape = std::move(landscape);
   return result;

@@ -57,6 +57,8 @@ struct LandscapeLoadResult {
   std::unique_ptr<Landscape> landscape;  // null when anything was wrong
   // Every problem found, as "file:line:column: message" or "file: message".
   std::vector<std::string> errors;
+  // Valid values that look mistaken (a colour factor written as 0..255...), in the same form.
+  std::vector<std::string> warnings;
 
   bool ok() const { return landscape != nullptr; }
 };

@@ -7,20 +7,52 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/lights/light.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/object.h"
 #include "engine/render/atmosphere.h"
 #include "host/command_line.h"
 #include "host/landscape.h"
+#include "host/landscape_placement.h"
 
 void ReadContext::Error(const TextPosition& at, const std::string& message) {
-  if (errors->size() < MaxReportedErrors)
+  if (errors->size() < MaxReportedErrors) {
     errors->push_back(name + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + message);
+    errorPositions.push_back(at);
+  }
 }
 
 void ReadContext::Error(const std::string& message) {
-  if (errors->size() < MaxReportedErrors)
+  if (errors->size() < MaxReportedErrors) {
     errors->push_back(name + ": " + message);
+    errorPositions.push_back(TextPosition{});
+  }
+}
+
+void ReadContext::SortErrors() {
+  if (errorPositions.size() != errors->size())
+    return;
+  std::vector<size_t> order(errors->size());
+  for (size_t i = 0; i < order.size(); i++)
+    order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const TextPosition &pa = errorPositions[a], &pb = errorPositions[b];
+    return pa.line != pb.line ? pa.line < pb.line : pa.column < pb.column;
+  });
+  std::vector<std::string> sorted;
+  std::vector<TextPosition> positions;
+  for (size_t i : order) {
+    sorted.push_back((*errors)[i]);
+    positions.push_back(errorPositions[i]);
+  }
+  errors->swap(sorted);
+  errorPositions.swap(positions);
+}
+
+void ReadContext::Warning(const TextPosition& at, const std::string& message) {
+  if (warnings && warnings->size() < MaxReportedErrors)
+    warnings->push_back(name + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": warning: " +
+                        message);
 }
 
 std::string FormatNumber(double value) {
@@ -121,7 +153,8 @@ Fields::~Fields() {
 }
 
 const JsonNode* Fields::Get(const char* key) {
-  allowed.emplace_back(key);
+  if (std::find(allowed.begin(), allowed.end(), key) == allowed.end())
+    allowed.emplace_back(key);
   if (!object)
     return nullptr;
   for (const auto& [name, value] : node.members)
@@ -185,6 +218,22 @@ std::optional<VECTEUR> Fields::Vecteur(const char* key, double lo, double hi) {
 std::optional<CLR> Fields::Colour(const char* key) {
   const JsonNode* n = Get(key);
   return n ? ReadColour(ctx, *n, key) : std::nullopt;
+}
+
+std::optional<int64_t> Fields::Code(const char* key, int64_t lo, int64_t hi, std::span<const CodeName> names) {
+  const JsonNode* n = Get(key);
+  if (!n)
+    return std::nullopt;
+  if (n->kind != JsonNode::Kind::String)
+    return ReadInteger(ctx, *n, key, lo, hi);
+  if (auto code = CodeOfName(names, n->string))
+    return *code;
+  std::string known;
+  for (const CodeName& name : names)
+    known += (known.empty() ? "" : ", ") + std::string(name.name);
+  ctx.Error(n->position, std::string(key) + " \"" + n->string + "\" is not a known name; give a number " +
+                             std::to_string(lo) + " .. " + std::to_string(hi) + " or one of: " + known);
+  return std::nullopt;
 }
 
 namespace {
@@ -300,6 +349,7 @@ void ReadCloudLayer(ReadContext& ctx, const JsonNode& node, CloudLayer& layer) {
   READ_FLOAT(f, layer, FadeRange, 0.0, 1e6);
   // The renderer needs a material on every cloud layer: a default one unless given.
   layer.Material = new Texture;
+  layer.Material->ColourSource = 0;
   if (const JsonNode* m = f.Get("Material"))
     ReadMaterial(ctx, *m, *layer.Material);
 }
@@ -320,6 +370,36 @@ const JsonNode* ArrayOf(ReadContext& ctx, Fields& f, const char* key, size_t lim
 
 }  // namespace
 
+void ApplyFormatDefaults(TPaysage& p) {
+  p.SkyTint = VECFLOAT(1.0f, 1.0f, 1.0f);
+  p.LightColour = VECFLOAT(1.0f, 1.0f, 1.0f);
+  p.SkyColours.Flush();
+  p.SkyColours.Add(VALCLR(0, CLR(240, 215, 200)));  // CLR is blue, green, red
+  p.SkyColours.Add(VALCLR(10000, CLR(190, 95, 45)));
+  p.GradientThickness = 30000000.0f;
+  p.SunDiscCos = 0.9996f;
+  p.SunColours.Flush();
+  p.SunColours.Add(VALCLR(0, CLR(235, 255, 255)));
+  p.SunColours.Add(VALCLR(10000, CLR(160, 225, 255)));
+  p.HazeColour = CLR(235, 215, 205);
+  p.FogColour = p.HazeColour;
+  p.PanoramicFactor = 3.14159265f;
+}
+
+namespace {
+
+// A factor of 1 is white; larger values are boosts, but 255 is a colour written on the
+// wrong scale and gives a blown-out picture.
+void WarnAboutColourScale(ReadContext& ctx, Fields& f, const char* key, const VECFLOAT& value) {
+  const JsonNode* n = f.Get(key);
+  if (n && std::max({value.x, value.y, value.z}) > MaxLikelyColourFactor)
+    ctx.Warning(n->position, std::string(key) + " is a factor per channel (1 is white, 0.5 half as bright); [" +
+                                 FormatNumber(value.x) + ", " + FormatNumber(value.y) + ", " + FormatNumber(value.z) +
+                                 "] looks like 0..255: divide by 255");
+}
+
+}  // namespace
+
 void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape) {
   if (root.kind != JsonNode::Kind::Object) {
     ctx.Error(root.position, std::string("the landscape must be an object, not ") + root.KindName());
@@ -327,6 +407,7 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
   }
   Fields f(ctx, root, "the landscape");
   TPaysage& p = landscape.Record();
+  ApplyFormatDefaults(p);
   READ_FLOAT(f, p, HazeHeight);
   READ_FLOAT(f, p, HazeStrength);
   READ_FLOAT(f, p, GradientBase);
@@ -337,18 +418,28 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
   READ_FLOAT(f, p, FogHeightDensity, 0.0, FLT_MAX);
   READ_FLOAT(f, p, FogAltitude);
   READ_FLOAT(f, p, FogFalloff);
-  READ_CLR(f, p, FogColour);
   READ_FLOAT(f, p, HazeDensity, 0.0, FLT_MAX);
   READ_CLR(f, p, HazeColour);
+  // The sky fades into FogColour at the horizon while surfaces fade into HazeColour:
+  // one colour unless the file says otherwise, so that the horizon has no seam.
+  p.FogColour = p.HazeColour;
+  READ_CLR(f, p, FogColour);
   READ_FLOAT(f, p, SunDiscCos, -1.0, 1.0);
+  if (const JsonNode* n = f.Get("SunDiscCos"); n && p.SunDiscCos < 0.99f)
+    ctx.Warning(n->position, "SunDiscCos is the cosine of the sun disc's radius: " + FormatNumber(p.SunDiscCos) +
+                                 " makes a disc " +
+                                 FormatNumber(std::round(2.0 * std::acos(p.SunDiscCos) * 180.0 / M_PI)) +
+                                 " degrees wide; a small sun is about 0.9996");
   READ_VECF(f, p, SkyTint, 0.0, FLT_MAX);
+  WarnAboutColourScale(ctx, f, "SkyTint", p.SkyTint);
   READ_VECF(f, p, LightColour, 0.0, FLT_MAX);
+  WarnAboutColourScale(ctx, f, "LightColour", p.LightColour);
   if (auto v = f.Vecteur("ViewCentre", -1e30, 1e30))
     p.ViewCentre = *v;
   READ_FLOAT(f, p, ViewScale, 1e-9, FLT_MAX);
   READ_FLOAT(f, p, CloudShadow, 0.0, 1.0);
   READ_BOOL(f, p, Panoramic);
-  READ_FLOAT(f, p, PanoramicFactor);
+  READ_FLOAT(f, p, PanoramicFactor, 0.01, 2.0 * M_PI);
   READ_FLOAT(f, p, PictureShiftX);
   READ_FLOAT(f, p, PictureShiftY);
   READ_BOOL(f, p, SunFollowsCamera);
@@ -369,6 +460,9 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
   }
   if (const JsonNode* e = f.Get("Environment"))
     ReadEnvironment(ctx, *e, landscape.Settings);
+  // A panoramic landscape gets the panoramic lens unless the file keeps the flat one.
+  if (p.Panoramic && !landscape.Settings.FlatLens)
+    landscape.Settings.FlatLens = false;
 
   // Materials first: objects check their material index against them.
   if (const JsonNode* list = ArrayOf(ctx, f, "Materials", MaxMaterials, "materials")) {
@@ -398,4 +492,25 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
         landscape.Objects().Add(object);
     }
   }
+  if (ctx.Failed())
+    return;
+
+  // Heights above the ground, now that every terrain is built.
+  for (const ReadContext::GroundPlacement& placement : ctx.placements) {
+    const VECTEUR at = placement.object->GetCenter();
+    const auto ground = GroundAltitude(landscape.Objects(), at.x, at.y);
+    if (!ground) {
+      ctx.Error(placement.at, "AboveGround: no terrain lies under (" + FormatNumber(at.x) + ", " +
+                                  FormatNumber(at.y) + ")");
+      continue;
+    }
+    placement.object->MoveTo(static_cast<float>(at.x), static_cast<float>(at.y),
+                             static_cast<float>(*ground + placement.above), nullptr);
+  }
+  AddFramingCamera(landscape.Objects());
+  bool lit = false;
+  for (BasicObject* object : landscape.Objects())
+    lit = lit || dynamic_cast<TLight*>(object) != nullptr;
+  if (!lit && !landscape.Objects().IsEmpty())
+    ctx.Warning(root.position, "the landscape has no light: surfaces show only their ambient light");
 }

@@ -6,12 +6,14 @@
 #include <cfloat>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 #include "engine/geometry/colours.h"
 #include "engine/geometry/vectors.h"
+#include "host/code_names.h"
 #include "host/json_tree.h"
 
 class Landscape;
@@ -22,19 +24,39 @@ class TableDeCouleurs;
 class BasicObject;
 struct TurbParams;
 struct Matrix;
+struct TPaysage;
 
 // Stop collecting after this many errors: the first ones matter.
 constexpr size_t MaxReportedErrors = 50;
+// Colour factors (SkyTint, LightColour, a light's Colour) above this are taken for
+// colours written as 0..255 and warned about.
+constexpr float MaxLikelyColourFactor = 8.0f;
 
 struct ReadContext {
   std::string name;        // prefixes every message
   std::string baseFolder;  // relative picture paths start here
-  std::vector<std::string>* errors;
+  std::vector<std::string>* errors = nullptr;
+  // Where each error of `errors` was found (0:0 for errors without a position), so that
+  // the errors can be listed in file order.
+  std::vector<TextPosition> errorPositions;
+  std::vector<std::string>* warnings = nullptr;  // values that are valid but look mistaken
   unsigned materialCount = 0;  // known once the materials are read
   int objectCount = 0;         // objects read so far, children included
+  int depth = 0;               // 0 while reading a top-level object, more inside aggregates
+  // Top-level objects to stand at a height above the ground once the terrains are built.
+  struct GroundPlacement {
+    BasicObject* object;
+    double above;
+    TextPosition at;
+  };
+  std::vector<GroundPlacement> placements;
 
   void Error(const TextPosition& at, const std::string& message);
   void Error(const std::string& message);
+  void Warning(const TextPosition& at, const std::string& message);
+  // Orders `errors` by their place in the file (reading goes record by record, and a
+  // record's unknown keys are found only at its end).
+  void SortErrors();
   bool Failed() const { return !errors->empty(); }
   // Enough errors reported: reading stops.
   bool Full() const { return errors->size() >= MaxReportedErrors; }
@@ -76,6 +98,8 @@ class Fields {
   std::optional<VECFLOAT> VecFloat(const char* key, double lo = -FLT_MAX, double hi = FLT_MAX);
   std::optional<VECTEUR> Vecteur(const char* key, double lo, double hi);
   std::optional<CLR> Colour(const char* key);
+  // An integer code lo .. hi, or one of `names` written as a string.
+  std::optional<int64_t> Code(const char* key, int64_t lo, int64_t hi, std::span<const CodeName> names);
 
   // Reports unknown keys; called once every allowed key has been asked for.
   void Finish();
@@ -103,6 +127,7 @@ class Fields {
 #define READ_BOOL(f, rec, Field) READ_FIELD((f).Bool(#Field), rec, Field)
 #define READ_VECF(f, rec, Field, ...) READ_FIELD((f).VecFloat(#Field, ##__VA_ARGS__), rec, Field)
 #define READ_CLR(f, rec, Field) READ_FIELD((f).Colour(#Field), rec, Field)
+#define READ_CODE(f, rec, Field, lo, hi, names) READ_FIELD((f).Code(#Field, lo, hi, names), rec, Field)
 
 // Materials and functions (landscape_reader_materials.cpp). Nested materials and
 // functions recurse; the parser's nesting limit bounds the depth.
@@ -118,3 +143,10 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node);
 
 // The whole landscape (landscape_reader.cpp).
 void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape);
+// The format's own defaults where the engine's record defaults would give a black or
+// blank picture: white sky tint and light, a blue sky gradient, a small sun disc, a
+// pale haze that the sky's horizon shares, a half-turn panorama.
+void ApplyFormatDefaults(TPaysage& landscape);
+// The rotation angles (a, 0, c) whose third axis, (sin a sin c, -sin a cos c, cos a), is
+// the unit vector `direction`: how lights and cameras are pointed.
+VECTEUR AnglesOfDirection(const VECTEUR& direction);

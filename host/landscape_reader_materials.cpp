@@ -50,13 +50,13 @@ void ReadLayer(ReadContext& ctx, const JsonNode& node, FNCT& layer) {
   READ_INT(f, layer, PictureOffsetV, INT32_MIN, INT32_MAX);
   READ_BOOL(f, layer, PictureFlag1);
   READ_BOOL(f, layer, PictureFlag2);
-  READ_INT(f, layer, Kind, 0, 44);
+  READ_CODE(f, layer, Kind, 0, 44, FunctionKindNames());
   READ_VECF(f, layer, Origin);
   READ_VECF(f, layer, Scale);
   READ_FLOAT(f, layer, Amplitude);
   READ_BOOL(f, layer, Fractal);
   READ_INT(f, layer, Octaves, 0, MaxOctaves);
-  READ_INT(f, layer, OctaveMode, 0, 9);
+  READ_CODE(f, layer, OctaveMode, 0, 9, CombineModeNames());
   READ_FLOAT(f, layer, Lacunarity);
   READ_FLOAT(f, layer, Gain);
   READ_BOOL(f, layer, Rotate);
@@ -223,8 +223,8 @@ void ReadTurbulence(ReadContext& ctx, const JsonNode& node, TurbParams& t) {
   READ_FLOAT(f, t, Frequency);
   READ_FLOAT(f, t, Ratio);
   READ_INT(f, t, Octaves, 0, MaxOctaves);
-  READ_INT(f, t, Kind, 0, 44);
-  READ_INT(f, t, Mode, 0, 9);
+  READ_CODE(f, t, Kind, 0, 44, FunctionKindNames());
+  READ_CODE(f, t, Mode, 0, 9, CombineModeNames());
 }
 
 void ReadRotation(ReadContext& ctx, const JsonNode& node, const std::string& what, Matrix& rotation) {
@@ -258,7 +258,7 @@ void ReadFunction(ReadContext& ctx, const JsonNode& node, Fonction3D& fn) {
   READ_INT(f, fn, HostSetting, INT16_MIN, INT16_MAX);
   if (const JsonNode* o = f.Get("DefaultOptions"))
     ReadOptions(ctx, *o, fn.DefaultOptions);
-  READ_INT(f, fn, CombineMode, 0, 9);
+  READ_CODE(f, fn, CombineMode, 0, 9, CombineModeNames());
   READ_INT(f, fn, Composition, 0, 1);
   if (const JsonNode* n = f.Get("SubFunction1")) {
     fn.SubFunction1 = new Fonction3D;
@@ -293,6 +293,9 @@ void ReadFunction(ReadContext& ctx, const JsonNode& node, Fonction3D& fn) {
 
 void ReadMaterial(ReadContext& ctx, const JsonNode& node, Texture& t) {
   Fields f(ctx, node, "a material");
+  // Materials take their colour from ColourFunction and Colours unless a file says
+  // otherwise: landscape files give no material pictures.
+  t.ColourSource = 0;
   if (auto name = f.String("Name", sizeof(t.Name) - 1)) {
     std::fill(std::begin(t.Name), std::end(t.Name), '\0');
     std::copy(name->begin(), name->end(), t.Name);
@@ -380,5 +383,5 @@ void ReadMaterial(ReadContext& ctx, const JsonNode& node, Texture& t) {
   READ_BOOL(f, t, SurfaceFlag3);
   READ_BOOL(f, t, SurfaceFlag4);
   READ_INT(f, t, HostValue, INT32_MIN, INT32_MAX);
-  READ_INT(f, t, TransitionMode, 0, 4);
+  READ_CODE(f, t, TransitionMode, 0, 4, TransitionModeNames());
 }

@@ -85,15 +85,19 @@ void ReadTransform(Fields& f, BasicObject& object) {
     } else if (v && Length(*v) < 1e-9) {
       f.Context().Error(d->position, "Direction must not be the zero vector");
     } else if (v) {
-      const VECTEUR u = Normalised(*v);
-      const double a = std::acos(std::clamp(u.z, -1.0, 1.0)) * RadiansToDegrees;
-      const double c = std::hypot(u.x, u.y) < 1e-12 ? 0.0 : std::atan2(u.x, -u.y) * RadiansToDegrees;
-      angles = VECTEUR(a, 0.0, c);
+      angles = AnglesOfDirection(Normalised(*v));
     }
   }
   auto sizes = f.Vecteur("sizes", MinSize, MaxSize);
   auto slants = f.Vecteur("slants", -MaxSlant, MaxSlant);
   auto centre = f.Vecteur("centre", -MaxCoordinate, MaxCoordinate);
+  if (const JsonNode* n = f.Get("AboveGround")) {
+    ReadContext& ctx = f.Context();
+    if (ctx.depth > 0)
+      ctx.Error(n->position, "AboveGround places top-level objects only; place the group instead");
+    else if (auto above = ReadNumber(ctx, *n, "AboveGround", -MaxCoordinate, MaxCoordinate))
+      ctx.placements.push_back({&object, *above, n->position});
+  }
   if (angles)
     object.Rotate(static_cast<float>(angles->x), static_cast<float>(angles->y), static_cast<float>(angles->z), nullptr,
                   true);
@@ -143,6 +147,11 @@ void ReadMaterialIndex(ReadContext& ctx, Fields& f, BasicObject& object, bool op
 
 void ReadLightFields(Fields& f, TLight& light) {
   READ_VECF(f, light, Colour, 0.0, 1e6);
+  const VECFLOAT c = light.Colour;
+  if (const JsonNode* n = f.Get("Colour"); n && std::max({c.x, c.y, c.z}) > MaxLikelyColourFactor)
+    f.Context().Warning(n->position, "a light's Colour is a factor per channel (1 is white); [" + FormatNumber(c.x) +
+                                         ", " + FormatNumber(c.y) + ", " + FormatNumber(c.z) +
+                                         "] looks like 0..255: divide by 255");
   READ_FLOAT(f, light, Softness, 0.0, 1.5707963);
   switch (light.type) {
     case BasicObject::TypeDirectionalLight: {
@@ -195,7 +204,11 @@ Terrain* ReadTerrain(ReadContext& ctx, Fields& f) {
   auto smooth = f.Bool("smoothSurface");
   auto extra = f.Bool("extraFlag");
   const TextPosition at = f.Node().position;
-  if ((map != nullptr) == (function != nullptr)) {
+  if (map && function) {
+    ctx.Error(function->position, "a terrain takes a HeightMap or a Function, not both");
+    return nullptr;
+  }
+  if (!map && !function) {
     ctx.Error(at, "a terrain needs either a HeightMap or a Function");
     return nullptr;
   }
@@ -325,6 +338,12 @@ std::string TypeList() {
 
 }  // namespace
 
+VECTEUR AnglesOfDirection(const VECTEUR& u) {
+  const double a = std::acos(std::clamp(u.z, -1.0, 1.0)) * RadiansToDegrees;
+  const double c = std::hypot(u.x, u.y) < 1e-12 ? 0.0 : std::atan2(u.x, -u.y) * RadiansToDegrees;
+  return VECTEUR(a, 0.0, c);
+}
+
 BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
   if (++ctx.objectCount > MaxObjects) {
     if (ctx.objectCount == MaxObjects + 1)
@@ -437,12 +456,14 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     } else if (children->items.size() > static_cast<size_t>(MaxAggregateChildren)) {
       ctx.Error(children->position, "an aggregate holds at most " + std::to_string(MaxAggregateChildren) + " children");
     } else {
+      ctx.depth++;
       for (const JsonNode& c : children->items) {
         if (ctx.Full())
           break;
         if (BasicObject* child = ReadObject(ctx, c))
           aggregate->Add(child, static_cast<unsigned>(-1));
       }
+      ctx.depth--;
     }
   }
   ReadCommon(f, *object);

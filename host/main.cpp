@@ -1,5 +1,7 @@
 // orvelle2: renders landscape files into pictures.
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "engine/render/environment.h"
 #include "host/checkpoint.h"
 #include "host/command_line.h"
@@ -15,6 +19,7 @@
 #include "host/engine_session.h"
 #include "host/landscape.h"
 #include "host/landscape_name.h"
+#include "host/landscape_placement.h"
 #include "host/render_driver.h"
 
 namespace {
@@ -84,7 +89,20 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
+  // Valid values that look mistaken are worth a word where someone reads it.
+  if (!request.quiet && isatty(STDERR_FILENO))
+    for (const std::string& warning : loaded.warnings)
+      std::fprintf(stderr, "%s\n", warning.c_str());
   Landscape& landscape = *loaded.landscape;
+  if (request.groundQuery) {
+    const auto ground = GroundAltitude(landscape.Objects(), request.groundX, request.groundY);
+    if (!ground) {
+      std::fprintf(stderr, "orvelle2: no terrain lies under (%g, %g)\n", request.groundX, request.groundY);
+      return 2;
+    }
+    std::printf("%.6g\n", *ground);
+    return 0;
+  }
   TEnvironment* environment = session.Environment();
   landscape.Settings.ApplyTo(*environment);
 
@@ -101,5 +119,8 @@ int main(int argc, char** argv) {
   job.quiet = request.quiet;
   job.resume = request.resume;
   job.scene = SceneIdentity(text, job.width, job.height, job.quality);
+  // Tests interrupt a render at a known row this way; nobody else sets it.
+  if (const char* rows = std::getenv("ORVELLE2_STOP_AFTER_ROWS"))
+    job.stopAfterRows = std::max(0, std::atoi(rows));
   return RenderToFile(&landscape.Record(), job, interrupted);
 }

@@ -76,11 +76,11 @@ TEST(CommandLine, HelpAndVersionExit) {
   EXPECT_EQ(message.rfind("orvelle2 ", 0), 0u);
 }
 
-TEST(CommandLine, OutputDefaultsToTheLandscapeNameAsBmp) {
+TEST(CommandLine, OutputDefaultsToTheLandscapeNameAsPngInTheCurrentFolder) {
   RenderRequest r;
-  EXPECT_EQ(OutputPath(r), "landscape.bmp");
+  EXPECT_EQ(OutputPath(r), "landscape.png");
   r.landscape = "maps/valley.json";
-  EXPECT_EQ(OutputPath(r), "maps/valley.bmp");
+  EXPECT_EQ(OutputPath(r), "valley.png");
   r.output = "Pictures\\valley.png";
   EXPECT_EQ(OutputPath(r), "Pictures/valley.png");
 }

@@ -74,7 +74,7 @@ TEST(LandscapeErrors, UnknownKeysNameTheNearestOrTheAllowedOnes) {
        "bad.json:1:22: unknown key \"Colour\" in a cloud layer; allowed keys: Altitude, Exposure, FadeRange, Material, "
        "SunBoost, SunBoostByClearance"},
       {"{ \"Objects\": [ { \"type\": \"PointLight\", \"material\": 0 } ] }",
-       "bad.json:1:40: unknown key \"material\" in an object; allowed keys: Colour, Direction, Power, "
+       "bad.json:1:40: unknown key \"material\" in an object; allowed keys: AboveGround, Colour, Direction, Power, "
        "Softness, angles, boxOnly, centre, layer, name, sizes, slants, type, wireFrameColor"},
   });
 }
@@ -144,8 +144,8 @@ TEST(LandscapeErrors, ObjectsAreCheckedAgainstTheEngine) {
       {"{ \"Objects\": [ { \"type\": \"SpotLight\", \"Direction\": [0, 0, 0] } ] }",
        "bad.json:1:52: Direction must not be the zero vector"},
       {"{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"Sphere\", \"Direction\": [0, 0, 1] } ] }",
-       "bad.json:1:57: unknown key \"Direction\" in an object; allowed keys: angles, boxOnly, centre, layer, "
-       "material, name, sizes, slants, type, wireFrameColor"},
+       "bad.json:1:57: unknown key \"Direction\" in an object; allowed keys: AboveGround, angles, boxOnly, centre, "
+       "layer, material, name, sizes, slants, type, wireFrameColor"},
       {"{ \"Objects\": [ { \"type\": \"Group\", \"children\": [] } ] }",
        "bad.json:1:47: Group needs children: a non-empty array of objects"},
       {"{ \"Objects\": [ { \"type\": \"Group\", \"children\": [ { \"type\": \"Sphere\", \"material\": 4 } ] } ] }",

@@ -1,6 +1,7 @@
 // Landscape files into engine records: every family of keys lands in its field, omitted
 // keys keep the engine's defaults, terrains are built from pictures and functions.
 #include "host/landscape.h"
+#include "host/landscape_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -38,17 +39,22 @@ T* ObjectAt(Landscape& l, int i) {
   return object;
 }
 
-TEST(LandscapeFile, EmptyLandscapeKeepsTheEngineDefaults) {
+TEST(LandscapeFile, EmptyLandscapeTakesTheFormatsDefaultsAndAFramingCamera) {
   auto l = Load("{}");
   ASSERT_TRUE(l);
-  const TPaysage defaults;
+  TPaysage defaults;
+  ApplyFormatDefaults(defaults);
   const TPaysage& p = l->Record();
-  EXPECT_EQ(l->Objects().Count(), 0);
+  ASSERT_EQ(l->Objects().Count(), 1);
+  EXPECT_EQ(l->Objects()[0]->type, BasicObject::TypeCamera);
   EXPECT_EQ(l->Materials().Count(), 0);
   EXPECT_EQ(l->CloudLayers().Count(), 0);
-  EXPECT_FLOAT_EQ(p.ViewScale, defaults.ViewScale);
-  EXPECT_FLOAT_EQ(p.FogDensity, defaults.FogDensity);
+  EXPECT_FLOAT_EQ(p.ViewScale, TPaysage().ViewScale);
+  EXPECT_FLOAT_EQ(p.FogDensity, TPaysage().FogDensity);
   EXPECT_TRUE(p.SunColours == defaults.SunColours);
+  EXPECT_TRUE(p.SkyColours == defaults.SkyColours);
+  EXPECT_TRUE(p.SkyTint == VECFLOAT(1, 1, 1));
+  EXPECT_TRUE(p.LightColour == VECFLOAT(1, 1, 1));
   for (unsigned i = 0; i < LayerCount; i++)
     EXPECT_EQ(+p.LayerStatus[i], 2);
   EXPECT_FALSE(l->Settings.PictureWidth.has_value());
@@ -317,10 +323,11 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_EQ(+t.TransitionMode, 3);
 }
 
-TEST(LandscapeFile, OmittedMaterialFieldsEqualANewTexture) {
+TEST(LandscapeFile, OmittedMaterialFieldsEqualANewTextureColouredByItsFunction) {
   auto l = Load(R"({ "Materials": [ {} ], "CloudLayers": [ {} ] })");
   ASSERT_TRUE(l);
-  const Texture fresh;
+  Texture fresh;
+  fresh.ColourSource = 0;
   EXPECT_TRUE(*l->Materials()[0] == fresh);
   const CloudLayer& layer = *l->CloudLayers()[0];
   EXPECT_FLOAT_EQ(layer.Altitude, 1000.0f);
@@ -354,7 +361,7 @@ TEST(LandscapeFile, PrimitivesTakeTheirTypeTransformAndFlags) {
     { "type": "Cylinder" }, { "type": "Cone" }, { "type": "Pyramid" }, { "type": "Plane" },
     { "type": "InfinitePlane", "centre": [0, 0, -5] } ] })");
   ASSERT_TRUE(l);
-  ASSERT_EQ(l->Objects().Count(), 7);
+  ASSERT_EQ(l->Objects().Count(), 8);  // and the camera that frames them
   const BasicObject::ObjectType types[] = {
       BasicObject::TypeSphere,  BasicObject::TypeCube,  BasicObject::TypeCylinder,     BasicObject::TypeCone,
       BasicObject::TypePyramid, BasicObject::TypePlane, BasicObject::TypeInfinitePlane};

@@ -125,9 +125,12 @@ TEST_F(Orvelle2, TakesTheBatchRenderersCommandLine) {
   int32_t width = 0;
   std::memcpy(&width, bmp.data() + 18, sizeof(width));  // the header's width field
   EXPECT_EQ(width, 48);
-  // Without -o the picture is named after the landscape.
-  ASSERT_EQ(Orvelle({"scene.json", "-x8", "-y6", "--quiet"}).status, 0);
-  EXPECT_TRUE(fs::exists(folder / "scene.bmp"));
+  // Without -o the picture is named after the landscape, a PNG in the current folder.
+  fs::create_directories(folder / "scenes");
+  Write("scenes/valley.json", SmallScene);
+  ASSERT_EQ(Orvelle({"scenes/valley.json", "-x8", "-y6", "--quiet"}).status, 0);
+  EXPECT_EQ(Read("valley.png").substr(1, 3), "PNG");
+  EXPECT_FALSE(fs::exists(folder / "scenes" / "valley.png"));
 }
 
 TEST_F(Orvelle2, OneAndTwoThreadsRenderTheSamePicture) {
@@ -142,32 +145,41 @@ TEST_F(Orvelle2, OneAndTwoThreadsRenderTheSamePicture) {
 }
 
 TEST_F(Orvelle2, AnInterruptedRenderResumesToTheSamePicture) {
-  // The default landscape at a size that takes a while on one thread.
-  const std::vector<std::string> size = {"-x640", "-y480", "--threads", "1", "--quiet"};
+  Write("scene.json", SmallScene);
+  const std::vector<std::string> size = {"scene.json", "-x64", "-y48", "-q2", "--threads", "1", "--quiet"};
   auto with = [&size](std::vector<std::string> args) {
-    args.insert(args.end(), size.begin(), size.end());
+    args.insert(args.begin(), size.begin(), size.end());
     return args;
   };
-  pid_t pid = Start(with({"-ointerrupted.png"}));
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  ::kill(pid, SIGINT);
-  Outcome stopped = Wait(pid);
-  if (stopped.status == 0)
-    GTEST_SKIP() << "the render finished before it could be interrupted";
+  // Stopped after 20 of 48 rows, as an interruption stops it.
+  ::setenv("ORVELLE2_STOP_AFTER_ROWS", "20", 1);
+  Outcome stopped = Orvelle(with({"-ointerrupted.png"}));
+  ::unsetenv("ORVELLE2_STOP_AFTER_ROWS");
   ASSERT_EQ(stopped.status, 130) << stopped.errors;
+  EXPECT_NE(stopped.errors.find("after 20 of 48 rows"), std::string::npos) << stopped.errors;
   EXPECT_FALSE(fs::exists(folder / "interrupted.png"));
-  ASSERT_TRUE(fs::exists(folder / "interrupted.png.checkpoint"));
 
   // Another size does not fit the checkpoint.
-  Outcome refused = Orvelle({"-ointerrupted.png", "-m", "-x100", "-y75", "--quiet"});
+  Outcome refused = Orvelle({"scene.json", "-ointerrupted.png", "-m", "-x100", "-y75", "--quiet"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.errors.find("checkpoint"), std::string::npos);
 
   Outcome resumed = Orvelle(with({"-ointerrupted.png", "-m"}));
   ASSERT_EQ(resumed.status, 0) << resumed.errors;
-  EXPECT_FALSE(fs::exists(folder / "interrupted.png.checkpoint"));
   ASSERT_EQ(Orvelle(with({"-owhole.png"})).status, 0);
   EXPECT_EQ(Read("interrupted.png"), Read("whole.png"));
+  for (const auto& entry : fs::directory_iterator(folder))
+    EXPECT_EQ(entry.path().string().find("checkpoint"), std::string::npos) << "left behind: " << entry.path();
+}
+
+TEST_F(Orvelle2, AnInterruptSignalStopsTheRenderWithStatus130) {
+  // Signalled at once: the render stops whether or not it has begun, and writes no picture.
+  Write("scene.json", SmallScene);
+  pid_t pid = Start({"scene.json", "-x640", "-y480", "-q3", "--threads", "1", "--quiet", "-oout.png"});
+  ::kill(pid, SIGINT);
+  Outcome stopped = Wait(pid);
+  EXPECT_EQ(stopped.status, 130) << stopped.errors;
+  EXPECT_FALSE(fs::exists(folder / "out.png"));
 }
 
 }  // namespace
