@@ -5,10 +5,11 @@
 #include <cstring>
 #include <new>
 
+// The lock count is atomic: render threads pin the same picture blocks at once.
 struct MemoryBlock {
   void* data;
   size_t size;
-  unsigned locks;
+  std::atomic<unsigned> locks;
 };
 
 namespace {
@@ -50,9 +51,12 @@ void* GlobalLock(HGLOBAL block) {
 }
 
 bool GlobalUnlock(HGLOBAL block) {
-  if (!block || block->locks == 0)
+  if (!block)
     return false;
-  return --block->locks > 0;
+  unsigned locks = block->locks.load();
+  while (locks > 0 && !block->locks.compare_exchange_weak(locks, locks - 1)) {
+  }
+  return locks > 1;
 }
 
 HGLOBAL GlobalReAlloc(HGLOBAL block, size_t bytes, unsigned flags) {
@@ -78,4 +82,4 @@ HGLOBAL GlobalFree(HGLOBAL block) {
 
 size_t GlobalSize(HGLOBAL block) { return block ? block->size : 0; }
 
-unsigned GlobalLockCount(HGLOBAL block) { return block ? block->locks : 0; }
+unsigned GlobalLockCount(HGLOBAL block) { return block ? block->locks.load() : 0u; }
