@@ -6,6 +6,7 @@
 
 #include "engine/functions/fonction3d.h"
 #include "engine/functions/noise_basis.h"
+#include "engine/images/picture_mapping.h"
 
 namespace {
 
@@ -393,7 +394,40 @@ float Rings(const FNCT& layer, const Point& p) {
   return layer.Filter.Bypass ? v : Filtered(layer, v);
 }
 
-float EvaluateLayer(const FNCT& layer, Point p) {
+// The object a picture layer lies on, looked up once per evaluation and only when a
+// picture layer needs it.
+struct Surface {
+  const VECTEUR& normal;
+  BasicObject* object;
+  bool useObject;
+  const VECFLOAT& preparedSize;  // the function's size times the scene scale
+};
+
+// A picture layer: the point, relative to the object's centre when asked, mapped into the
+// picture and sampled there; byte 0..255 becomes -1..1.
+float PictureLayerValue(const FNCT& layer, Point p, const Surface& surface) {
+  PictureHost host;
+  if (surface.object)
+    host = PictureHostOf(surface.object);
+  VECTEUR q(p.x, p.y, p.z);
+  if (surface.object && surface.useObject)
+    q -= host.centre;
+  if (layer.Perturb) {
+    const Point at{static_cast<float>(q.x), static_cast<float>(q.y), static_cast<float>(q.z)};
+    q += PerturbationVector(at, layer.Turbulence, layer) * static_cast<double>(layer.Turbulence.Amplitude);
+  }
+  PictureCoordinates c = MapToPicture(layer.PictureMapping, host.type, q, surface.normal, layer.Scale.x, layer.Scale.y,
+                                      layer.Origin, surface.preparedSize);
+  if (layer.PictureOffsetU != 0 && layer.Picture.Width > 0)
+    c.u -= static_cast<double>(layer.PictureOffsetU) / layer.Picture.Width;
+  if (layer.PictureOffsetV != 0 && layer.Picture.Height > 0)
+    c.v -= static_cast<double>(layer.PictureOffsetV) / layer.Picture.Height;
+  const uint8_t byte =
+      SamplePictureByte(layer.Picture, layer.PictureMode, layer.PictureFlag1, layer.PictureFlag2, c.u, c.v);
+  return byte * 0.0078431372549f - 1.0f;
+}
+
+float EvaluateLayer(const FNCT& layer, Point p, const Surface& surface) {
   if (layer.Rotate) {
     // The nine floats in storage order, read through the record (no reference into it).
 #define M(i, j) layer.Rotation.m[i][j]
@@ -401,8 +435,10 @@ float EvaluateLayer(const FNCT& layer, Point p) {
               M(2, 0) * p.x + M(2, 1) * p.y + M(2, 2) * p.z};
 #undef M
   }
+  if (layer.FunctionClass == PictureLayer)
+    return PictureLayerValue(layer, p, surface);
   if (layer.FunctionClass != ProceduralLayer)
-    return 0.0f;  // picture layers arrive with the pictures and their sampler; other classes yield 0
+    return 0.0f;
   switch (layer.Kind) {
     case 8:
       return Strata(layer, p);
@@ -420,8 +456,10 @@ float EvaluateLayer(const FNCT& layer, Point p) {
 
 }  // namespace
 
-float Fonction3D::ExtraireFonction(float x, float y, float z, VECTEUR, BasicObject*, bool) const {
+float Fonction3D::ExtraireFonction(float x, float y, float z, VECTEUR normal, BasicObject* object,
+                                   bool useObject) const {
   const Point p{x, y, z};
+  const Surface surface{normal, object, useObject, PreparedSize};
   const int mode = CombineMode;
   float a;
   switch (mode) {
@@ -437,7 +475,7 @@ float Fonction3D::ExtraireFonction(float x, float y, float z, VECTEUR, BasicObje
       a = 0.0f;
   }
   for (const FNCT& layer : Layers) {
-    const float l = EvaluateLayer(layer, p) + layer.Offset;
+    const float l = EvaluateLayer(layer, p, surface) + layer.Offset;
     switch (mode) {
       case 2:
         a *= l + 1.0f;

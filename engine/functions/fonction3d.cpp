@@ -35,7 +35,8 @@ bool FNCT::operator==(const FNCT& f) const {
     return false;
   if (FunctionClass == PictureLayer &&
       (PictureMapping != f.PictureMapping || PictureMode != f.PictureMode || PictureFlag1 != f.PictureFlag1 ||
-       PictureFlag2 != f.PictureFlag2 || PictureOffsetU != f.PictureOffsetU || PictureOffsetV != f.PictureOffsetV))
+       PictureFlag2 != f.PictureFlag2 || PictureOffsetU != f.PictureOffsetU || PictureOffsetV != f.PictureOffsetV ||
+       !(Picture == f.Picture)))
     return false;
   if (Kind != f.Kind)
     return false;

@@ -8,6 +8,7 @@
 
 #include "engine/geometry/matrix.h"
 #include "engine/geometry/vectors.h"
+#include "engine/images/image.h"
 #include "engine/materials/filter.h"
 #include "engine/materials/key_array.h"
 #include "engine/render/options.h"
@@ -41,6 +42,7 @@ struct FNCT {
   int32_t FunctionClass = ProceduralLayer;  // 0 procedural, 1 picture, other: the layer yields 0
   int32_t PictureMapping = 6;               // how a point maps to picture coordinates
   int32_t PictureMode = 1;                  // passed to the picture sampler
+  Image Picture;                            // the picture of a picture layer
   int32_t PictureOffsetU = 0;               // pixel offsets subtracted from the mapped coordinates
   int32_t PictureOffsetV = 0;
   bool PictureFlag1 = false;  // passed to the picture sampler

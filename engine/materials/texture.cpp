@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/functions/noise_basis.h"
+#include "engine/images/picture_mapping.h"
 #include "engine/objects/aggregates.h"
 #include "engine/objects/object.h"
 #include "engine/render/landscape.h"
@@ -403,9 +404,17 @@ void Texture::ExtraireCouleurMatiere(const VECTEUR& point, const VECTEUR& normal
   ExtraireCouleur(static_cast<int>(f * 10000.0f), &Colours, colour);
 }
 
-void Texture::ExtraireCouleurBitmap(const VECTEUR&, const VECTEUR&, CLRINT& colour, BasicObject*) const {
-  // The material's picture is a single black pixel until pictures carry pixels.
-  colour = CLRINT(0, 0, 0);
+void Texture::ExtraireCouleurBitmap(const VECTEUR& point, const VECTEUR& normal, CLRINT& colour,
+                                    BasicObject* object) const {
+  const PictureHost host = PictureHostOf(object);
+  const VECTEUR q = WorldCoordinates ? point - host.centre : point;
+  PictureCoordinates c =
+      MapToPicture(PictureMapping, host.type, q, normal, ColourScale.x, ColourScale.y, PictureOrigin, PictureScale);
+  if (PictureOffsetU != 0 && Picture.Width > 0)
+    c.u -= static_cast<double>(PictureOffsetU) / Picture.Width;
+  if (PictureOffsetV != 0 && Picture.Height > 0)
+    c.v -= static_cast<double>(PictureOffsetV) / Picture.Height;
+  colour = SamplePictureColour(Picture, PictureMode, PictureFlag1, PictureFlag2, c.u, c.v);
 }
 
 void Texture::AppliquerDeplacements(VECTEUR& point) const {

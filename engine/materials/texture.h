@@ -12,6 +12,7 @@
 #include "engine/geometry/matrix.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
+#include "engine/images/image.h"
 #include "engine/materials/colour_table.h"
 #include "engine/materials/filter.h"
 #include "engine/materials/surface_params.h"
@@ -25,8 +26,7 @@ struct TDrawInfo;
 
 #pragma pack(push, 1)
 
-// The size of a picture a material keeps. Picture colours are read by the picture
-// sampler; until a material carries real pixels it reads as a single black pixel.
+// The size of the preview picture a material keeps for the host.
 struct MaterialPicture {
   int32_t Width = 1;
   int32_t Height = 1;
@@ -63,7 +63,7 @@ class Texture {
   bool AltitudeAbove = true;
   bool MixWorldNormal = true;
   int32_t ColourSource = 1;  // 0 colour function and table, 1 picture
-  MaterialPicture Picture;
+  Image Picture;              // the picture of a picture-coloured material
   int32_t PictureOffsetU = 0, PictureOffsetV = 0;
   VECFLOAT PictureOrigin;
   int32_t PictureMapping = 6;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/images/picture_mapping.h"
 #include "engine/materials/texture.h"
 #include "engine/render/context.h"
 #include "engine/render/landscape.h"
@@ -11,10 +12,9 @@ namespace {
 
 // Display names: 20 fixed entries of 24 bytes.
 const char ObjectNameTable[20][24] = {
-    "Bounding volume", "Infinite plane", "Plane",      "Cylinder",     "Sphere",
-    "Cube",            "Cone",           "Pyramid",    "Terrain",      "3D Mesh",
-    "Vegetation",      "Union",          "Intersection", "Difference", "Group",
-    "Directional light", "Point light",  "Spot light", "Laser light",  "Camera",
+    "Bounding volume", "Infinite plane",    "Plane",       "Cylinder",   "Sphere",      "Cube",         "Cone",
+    "Pyramid",         "Terrain",           "3D Mesh",     "Vegetation", "Union",       "Intersection", "Difference",
+    "Group",           "Directional light", "Point light", "Spot light", "Laser light", "Camera",
 };
 
 }  // namespace
@@ -69,6 +69,15 @@ void BasicObject::SetType(ObjectType t) {
 void BasicObject::MoveOf(float, float, float, TDrawInfo*) {}
 void BasicObject::MoveTo(float, float, float, TDrawInfo*) {}
 VECTEUR BasicObject::GetCenter() { return VECTEUR(); }
+
+PictureHost PictureHostOf(BasicObject* object) {
+  PictureHost host;
+  if (object) {
+    host.type = object->type;
+    host.centre = object->GetCenter();
+  }
+  return host;
+}
 void BasicObject::DrawWireFrame(TDrawInfo*, bool) {}
 int BasicObject::GetNumberOfChildren() { return 1; }
 void BasicObject::SetTexture(unsigned) {}

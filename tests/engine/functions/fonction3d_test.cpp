@@ -10,6 +10,7 @@
 
 #include "engine/functions/noise.h"
 #include "engine/functions/noise_basis.h"
+#include "engine/objects/primitives.h"
 #include "engine/render/release_callbacks.h"
 
 namespace {
@@ -343,13 +344,50 @@ TEST_F(Function, TheThreeEvaluationFormsAgree) {
   EXPECT_EQ(f.ExtraireFonction(1.25f, -3.5f, 0.75f, 0.0f, 0.0f, 1.0f, nullptr, true), a);
 }
 
-TEST_F(Function, DISABLED_PictureLayerSamplesItsPicture) {
-  // Needs pictures and the picture mapping and sampler, which arrive with the images
-  // work: a picture layer over a white picture must then yield byte 255 -> value 1.
+TEST_F(Function, PictureLayerSamplesItsPicture) {
+  // Byte b of the picture is the layer value b * 2/255 - 1: white gives 1, black 0.
   Fonction3D f = OneLayer(0, 1.0f);
-  f.Layers[0].FunctionClass = PictureLayer;
-  f.Layers[0].PictureMapping = 0;
-  EXPECT_FLOAT_EQ(Eval(f, 0.5f, 0.5f, 0.0f), 1.0f);
+  FNCT& layer = f.Layers[0];
+  layer.FunctionClass = PictureLayer;
+  layer.PictureMapping = 0;
+  layer.PictureMode = 0;
+  ASSERT_TRUE(layer.Picture.Allocate(2, 1, GreyImage));  // white, then black
+  {
+    ImagePixels pixels(layer.Picture);
+    pixels.Rows()[0] = 255;
+    pixels.Rows()[1] = 0;
+  }
+  // Planar: u = -x per unit of Scale x, one period of the picture per unit.
+  EXPECT_FLOAT_EQ(Eval(f, -0.25f, 0.5f, 0.0f), 1.0f);
+  EXPECT_FLOAT_EQ(Eval(f, -0.75f, 0.5f, 0.0f), 0.0f);
+  // The offset moves the picture by whole pixels.
+  layer.PictureOffsetU = 1;
+  EXPECT_FLOAT_EQ(Eval(f, -0.25f, 0.5f, 0.0f), 0.0f);
+  layer.PictureOffsetU = 0;
+  // Relative to the object's centre when asked.
+  Sph sphere(0);
+  sphere.MoveTo(10, 0, 0, nullptr);
+  EXPECT_FLOAT_EQ(f.ExtraireFonction(9.75f, 0.5f, 0.0f, VECTEUR(0, 0, 1), &sphere, true), 1.0f);
+  EXPECT_FLOAT_EQ(f.ExtraireFonction(-0.75f, 0.5f, 0.0f, VECTEUR(0, 0, 1), &sphere, false), 0.0f);
+  // Prepared, the picture spans 15 units per unit of size, centred on the origin.
+  f.Preparer(VECFLOAT(1, 1, 1), 1.0f);
+  EXPECT_FLOAT_EQ(Eval(f, 3.0f, 0.0f, 0.0f), 1.0f);
+  EXPECT_FLOAT_EQ(Eval(f, -3.0f, 0.0f, 0.0f), 0.0f);
+  f.DePreparer(VECFLOAT(1, 1, 1), 1.0f);
+  EXPECT_FLOAT_EQ(Eval(f, -0.25f, 0.5f, 0.0f), 1.0f);
+}
+
+TEST_F(Function, PictureLayersCompareTheirPictures) {
+  FNCT a, b;
+  a.FunctionClass = b.FunctionClass = PictureLayer;
+  a.Picture.SetName("Masks/Rock.png");
+  b.Picture.SetName("masks/rock.PNG");
+  EXPECT_TRUE(a == b);
+  b.Picture.SetName("masks/sand.png");
+  EXPECT_FALSE(a == b);
+  b = a;  // copies share the picture
+  EXPECT_EQ(a.Picture.Block, b.Picture.Block);
+  EXPECT_EQ(a.Picture.ReferenceCount(), 2);
 }
 
 TEST(FunctionRecords, NewFunctionsTakeTheProcessDefaultOptionsForFunctions) {

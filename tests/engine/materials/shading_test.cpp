@@ -1,6 +1,8 @@
 // Shading of hits by materials, in small scenes.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/engine/render/shading_scene.h"
 
 using namespace shading;
@@ -152,19 +154,30 @@ TEST_F(ShadingTest, MaterialsOutOfRangeOrMissingShadeWithoutFailing) {
   EXPECT_EQ(Top(lone), Top(lone->Material2));
 }
 
-// The picture of a picture-coloured material comes with the pictures and their sampler:
-// a 2 x 1 picture, red then blue, mapped flat across a plane, shows red on its left half.
-TEST_F(ShadingTest, DISABLED_PictureColouredMaterialShowsItsPicture) {
+// A 2 x 1 picture, red then blue, mapped flat: prepared, it spans 15 units centred on the
+// origin, its first column towards +x (planar u = -x).
+TEST_F(ShadingTest, PictureColouredMaterialShowsItsPicture) {
   Texture* m = new Texture();
   m->ColourSource = 1;
   m->PictureMapping = 0;
-  m->Picture.Width = 2;
-  m->Picture.Height = 1;
+  ASSERT_TRUE(m->Picture.Allocate(2, 1, ColourImage));
+  {
+    ImagePixels pixels(m->Picture);
+    const uint8_t redThenBlue[6] = {0, 0, 255, 255, 0, 0};  // blue, green, red per pixel
+    std::memcpy(pixels.Rows(), redThenBlue, sizeof(redThenBlue));
+  }
   scene.AddMaterial(m);
   ASSERT_TRUE(scene.Prepare());
   CLRINT c;
+  m->ExtraireCouleurBitmap(VECTEUR(1, 0, 0), VECTEUR(0, 0, 1), c, nullptr);
+  EXPECT_EQ(c, CLRINT(255, 0, 0));
   m->ExtraireCouleurBitmap(VECTEUR(-1, 0, 0), VECTEUR(0, 0, 1), c, nullptr);
-  EXPECT_GT(+c.r, 200);
+  EXPECT_EQ(c, CLRINT(0, 0, 255));
+  // Shading lights the picture's colour: the top of the sphere lies at x = 0, on the blue side.
+  scene.landscape.SkyTint = VECFLOAT(0, 0, 0);
+  scene.AddLight(Sun(VECTEUR(0, 0, -1)));
+  const CLRINT lit = Top(m);
+  EXPECT_GT(lit.b, lit.r + 100);  // blue, under the white of the highlight
 }
 
 }  // namespace
