@@ -62,6 +62,9 @@ struct ReadContext {
   bool Full() const { return errors->size() >= MaxReportedErrors; }
 };
 
+// A path of the landscape file (relative to its folder, or absolute) as the program opens it.
+std::string JoinPath(const std::string& folder, const std::string& path);
+
 // "1.5", "1e+30", "-2": numbers in messages.
 std::string FormatNumber(double value);
 

@@ -1,12 +1,17 @@
 // Readers of materials and what they are made of: colour tables, filter curves,
 // turbulence, rotations, layered functions and the surface response records.
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 
 #include "engine/functions/fonction3d.h"
+#include "engine/images/image.h"
 #include "engine/materials/colour_table.h"
 #include "engine/materials/filter.h"
 #include "engine/materials/texture.h"
+#include "engine/platform/paths.h"
 #include "host/landscape_reader.h"
+#include "host/picture_file.h"
 
 namespace {
 
@@ -41,11 +46,83 @@ void ReadPictureSize(ReadContext& ctx, const JsonNode& node, const char* what, M
   READ_INT(f, picture, Height, 1, 65535);
 }
 
+// Sides of the pictures of materials and layers.
+constexpr int MaxImageSide = 16384;
+
+// The picture of a material (colour) or of a function layer (grey), given as a path
+// relative to the landscape file. The process-wide picture cache lends an image the pixels
+// of a picture already loaded with the same path and type, so a picture is read once.
+void ReadImage(ReadContext& ctx, const JsonNode& node, ImageType type, Image& image) {
+  if (node.kind != JsonNode::Kind::String || node.string.empty()) {
+    ctx.Error(node.position, std::string("Picture must be a picture path, not ") + node.KindName());
+    return;
+  }
+  const std::string path = JoinPath(ctx.baseFolder, node.string);
+  // The image keeps the path as its name (its identity in the picture cache); a path too
+  // long for the name is kept relative to the program's base directory.
+  char name[MaxPathLength] = "";
+  if (path.size() < sizeof(name)) {
+    std::copy(path.begin(), path.end(), name);
+    if (path.size() >= ImageNameLength)
+      MakeRelativePath(name);
+  }
+  if (std::strlen(name) == 0 || std::strlen(name) >= ImageNameLength) {
+    ctx.Error(node.position, "the picture path \"" + path + "\" is longer than " + std::to_string(ImageNameLength - 1) +
+                                 " characters");
+    return;
+  }
+  if (CheckIfPictureInUse(&image, name, type))
+    return;
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    ctx.Error(node.position, "the picture \"" + node.string + "\" is a folder, not a picture");
+    return;
+  }
+  const int channels = type == ColourImage ? 3 : 1;
+  PictureSamples picture;
+  std::string error;
+  if (!ReadPictureSamples(path, channels, picture, error)) {
+    ctx.Error(node.position, "cannot read the picture \"" + node.string + "\": " + error);
+    return;
+  }
+  if (picture.width > MaxImageSide || picture.height > MaxImageSide) {
+    ctx.Error(node.position, "the picture \"" + node.string + "\" is " + std::to_string(picture.width) + " x " +
+                                 std::to_string(picture.height) + " pixels; pictures have at most " +
+                                 std::to_string(MaxImageSide) + " pixels a side");
+    return;
+  }
+  if (!image.Allocate(picture.width, picture.height, type)) {
+    ctx.Error(node.position, "not enough memory for the picture \"" + node.string + "\"");
+    return;
+  }
+  image.SetName(name);
+  {
+    ImagePixels pixels(image);
+    // Files run top to bottom, blocks bottom to top; colour blocks hold blue, green, red.
+    for (int y = 0; y < picture.height; y++) {
+      const uint8_t* from = &picture.samples[static_cast<size_t>(y) * picture.width * channels];
+      uint8_t* to = pixels.Rows() + static_cast<size_t>(image.RowBytes) * (picture.height - 1 - y);
+      for (int x = 0; x < picture.width; x++, from += channels) {
+        if (channels == 1) {
+          to[x] = from[0];
+        } else {
+          to[3 * x] = from[2];
+          to[3 * x + 1] = from[1];
+          to[3 * x + 2] = from[0];
+        }
+      }
+    }
+  }
+  StoreInPicturesInUse(&image);
+}
+
 void ReadLayer(ReadContext& ctx, const JsonNode& node, FNCT& layer) {
   Fields f(ctx, node, "a function layer");
   READ_INT(f, layer, FunctionClass, 0, 1);
   READ_INT(f, layer, PictureMapping, 0, 6);
   READ_INT(f, layer, PictureMode, INT32_MIN, INT32_MAX);
+  if (const JsonNode* n = f.Get("Picture"))
+    ReadImage(ctx, *n, GreyImage, layer.Picture);
   READ_INT(f, layer, PictureOffsetU, INT32_MIN, INT32_MAX);
   READ_INT(f, layer, PictureOffsetV, INT32_MIN, INT32_MAX);
   READ_BOOL(f, layer, PictureFlag1);
@@ -328,7 +405,7 @@ void ReadMaterial(ReadContext& ctx, const JsonNode& node, Texture& t) {
   READ_BOOL(f, t, MixWorldNormal);
   READ_INT(f, t, ColourSource, 0, 1);
   if (const JsonNode* n = f.Get("Picture"))
-    ReadPictureSize(ctx, *n, "Picture", t.Picture);
+    ReadImage(ctx, *n, ColourImage, t.Picture);
   READ_INT(f, t, PictureOffsetU, INT32_MIN, INT32_MAX);
   READ_INT(f, t, PictureOffsetV, INT32_MIN, INT32_MAX);
   READ_VECF(f, t, PictureOrigin);

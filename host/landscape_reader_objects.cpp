@@ -22,6 +22,13 @@
 #include "host/model_file.h"
 #include "host/picture_file.h"
 
+std::string JoinPath(const std::string& folder, const std::string& path) {
+  namespace fs = std::filesystem;
+  if (folder.empty() || fs::path(path).is_absolute())
+    return path;
+  return (fs::path(folder) / path).string();
+}
+
 namespace {
 
 using Type = BasicObject::ObjectType;
@@ -185,13 +192,6 @@ void ReadCameraFields(Fields& f, TCamera& camera) {
   READ_BOOL(f, camera, LevelHorizon);
   READ_FLOAT(f, camera, Aperture, 0.0, 1e6);
   READ_FLOAT(f, camera, FocusDistance, 1e-6, 1e9);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& path) {
-  namespace fs = std::filesystem;
-  if (folder.empty() || fs::path(path).is_absolute())
-    return path;
-  return (fs::path(folder) / path).string();
 }
 
 // A terrain from a height-map picture or from a function sampled on a grid.

@@ -4,11 +4,11 @@
 #include <stb_image_write.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -157,6 +157,21 @@ bool ReadPicture(const std::string& path, Picture& picture, std::string& error) 
   }
   picture = Picture(width, height);
   std::memcpy(picture.rgb.data(), data, picture.rgb.size());
+  stbi_image_free(data);
+  return true;
+}
+
+bool ReadPictureSamples(const std::string& path, int channels, PictureSamples& picture, std::string& error) {
+  int width = 0, height = 0, inFile = 0;
+  unsigned char* data = stbi_load(path.c_str(), &width, &height, &inFile, channels);
+  if (!data) {
+    error = fs::exists(path) ? stbi_failure_reason() : "no such file";
+    return false;
+  }
+  picture.width = width;
+  picture.height = height;
+  picture.channels = channels;
+  picture.samples.assign(data, data + static_cast<size_t>(width) * height * channels);
   stbi_image_free(data);
   return true;
 }

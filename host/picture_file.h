@@ -32,6 +32,17 @@ bool WritePicture(const std::string& path, const Picture& picture, std::string& 
 // Reads a picture file into 8-bit RGB (any format stb reads); false with `error` set.
 bool ReadPicture(const std::string& path, Picture& picture, std::string& error);
 
+// A picture as 8-bit samples: `channels` per pixel (1 grey, 3 red, green, blue), rows top
+// to bottom. Colour files read as grey give their luminance; 16-bit files are reduced to 8.
+struct PictureSamples {
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  std::vector<uint8_t> samples;
+};
+
+bool ReadPictureSamples(const std::string& path, int channels, PictureSamples& picture, std::string& error);
+
 // A grey height map: one sample per pixel (the luminance of colour pictures), 0..65535 for
 // 16-bit files and 0..255 for 8-bit ones.
 struct HeightMap {

@@ -153,6 +153,21 @@ TEST(LandscapeErrors, ObjectsAreCheckedAgainstTheEngine) {
   });
 }
 
+TEST(LandscapeErrors, PicturesMustBeReadableFiles) {
+  ExpectErrors({
+      {"{ \"Materials\": [ { \"Picture\": \"nowhere.png\" } ] }",
+       "bad.json:1:31: cannot read the picture \"nowhere.png\": no such file"},
+      {"{ \"Materials\": [ { \"Picture\": \".\" } ] }", "bad.json:1:31: the picture \".\" is a folder, not a picture"},
+      {"{ \"Materials\": [ { \"Picture\": 3 } ] }", "bad.json:1:31: Picture must be a picture path, not an integer"},
+      {"{ \"Materials\": [ { \"ColourFunction\": { \"Layers\": [ { \"Picture\": \"valley.json\" } ] } } ] }",
+       "bad.json:1:65: cannot read the picture \"valley.json\": unknown image type"},
+  });
+  const std::string longName(200, 'a');
+  EXPECT_EQ(FirstError("{ \"Materials\": [ { \"Picture\": \"" + longName + "\" } ] }")
+                .rfind("bad.json:1:31: the picture path \"", 0),
+            0u);
+}
+
 TEST(LandscapeErrors, TerrainsNeedAReadablePictureOrAGridTheEngineTakes) {
   const std::string head = "{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"Terrain\", ";
   EXPECT_EQ(FirstError(head + "\"material\": 0 } ] }"),

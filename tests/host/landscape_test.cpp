@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "engine/functions/noise.h"
+#include "engine/images/picture_mapping.h"
 #include "engine/lights/light.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/aggregates.h"
@@ -146,7 +147,7 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
     "MixThreshold": 0.25, "MixWidth": 0.05, "SlopeInfluence": 0.7, "AltitudeInfluence": 0.1,
     "OrientationInfluence": 0.2, "AltitudeMax": 3, "AltitudeMin": -1, "AltitudeHalfRange": 2,
     "PreferredDirection": [0, 1, 0], "EnvironmentInfluence": true, "InvertSlope": true, "AltitudeAbove": false,
-    "MixWorldNormal": false, "ColourSource": 0, "Picture": {"Width": 8, "Height": 4}, "PictureOffsetU": 3,
+    "MixWorldNormal": false, "ColourSource": 0, "Picture": "quadrants.png", "PictureOffsetU": 3,
     "PictureOffsetV": -2, "PictureOrigin": [1, 2, 3], "PictureMapping": 2, "PictureMode": 1, "PictureFlag1": true,
     "PictureFlag2": true, "WorldCoordinates": false,
     "ColourFunction": { "Layers": [ { "Kind": 3, "Scale": [2, 3, 4], "Fractal": true, "Octaves": 5,
@@ -201,7 +202,7 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_TRUE(t.PreferredDirection == VECFLOAT(0, 1, 0));
   EXPECT_TRUE(t.EnvironmentInfluence && t.InvertSlope && !t.AltitudeAbove && !t.MixWorldNormal);
   EXPECT_EQ(+t.ColourSource, 0);
-  EXPECT_EQ(+t.Picture.Height, 4);
+  EXPECT_EQ(+t.Picture.Height, 2);
   EXPECT_EQ(+t.PictureOffsetU, 3);
   EXPECT_EQ(+t.PictureOffsetV, -2);
   EXPECT_TRUE(t.PictureOrigin == VECFLOAT(1, 2, 3));
@@ -334,6 +335,36 @@ TEST(LandscapeFile, OmittedMaterialFieldsEqualANewTextureColouredByItsFunction) 
   // Every cloud layer gets a material, as the renderer requires.
   ASSERT_NE(+layer.Material, nullptr);
   EXPECT_TRUE(*layer.Material == fresh);
+}
+
+TEST(LandscapeFile, PicturesAreReadOnceHoweverManyRecordsUseThem) {
+  auto l = Load(R"({ "Materials": [
+    { "Picture": "quadrants.png" },
+    { "Picture": "quadrants.png", "PictureMapping": 0 },
+    { "ColourSource": 0, "ColourFunction": { "Layers": [ { "FunctionClass": 1, "Picture": "quadrants.png" } ] } } ] })");
+  ASSERT_TRUE(l);
+  const Image& first = l->Materials()[0]->Picture;
+  const Image& second = l->Materials()[1]->Picture;
+  EXPECT_EQ(first.Block, second.Block);  // one load, shared
+  EXPECT_EQ(first.ReferenceCount(), 2);
+  EXPECT_STREQ(first.Name, (DataFolder + "/quadrants.png").c_str());
+  // Colour pixels bottom row first, blue, green, red: blue and yellow below red and green.
+  CLRINT c[4];
+  for (int i = 0; i < 4; i++)
+    c[i] = SamplePictureColour(first, 0, false, false, (i % 2) * 0.5, (i / 2) * 0.5);
+  EXPECT_EQ(c[0], CLRINT(0, 0, 255));
+  EXPECT_EQ(c[1], CLRINT(255, 255, 0));
+  EXPECT_EQ(c[2], CLRINT(255, 0, 0));
+  EXPECT_EQ(c[3], CLRINT(0, 255, 0));
+  // A function layer reads the same file as grey: another picture, its luminance.
+  const Image& grey = l->Materials()[2]->ColourFunction.Layers[0].Picture;
+  EXPECT_NE(grey.Block, first.Block);
+  EXPECT_TRUE(grey.IsGrey());
+  EXPECT_EQ(SamplePictureByte(grey, 0, false, false, 0.5, 0), 226);  // yellow
+  const int cached = PicturesInUse();
+  EXPECT_GE(cached, 2);
+  l.reset();
+  EXPECT_EQ(PicturesInUse(), cached - 2);  // the last image to go takes its entry along
 }
 
 TEST(LandscapeFile, CloudLayersKeepTheirOrderAndFields) {
