@@ -120,7 +120,7 @@ TEST_P(ExampleRender, MatchesItsReferencePicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleRender,
-                         ::testing::Values("valley", "architecture", "glass-and-mirrors", "dusk", "models"),
+                         ::testing::Values("valley", "architecture", "glass-and-mirrors", "dusk", "models", "pictures"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            std::string name = info.param;
                            for (char& c : name)
