@@ -71,23 +71,33 @@ VECFLOAT NormalisedF(const VECFLOAT& v) {
 }
 
 // Orients a face by its first three corners and stores its unit normal. A face whose
-// normal is negative along its projection axis is turned over: a triangle swaps a and b,
-// a quad swaps b and `swapWith` (d).
-template <class Face>
-void OrientFace(Face& face, const VECFLOAT* points, uint16_t Face::*swapWith) {
+// normal is negative along its projection axis is turned over by `turn` (a triangle
+// swaps a and b, a quad b and d). Fields are copied, never bound by reference: the
+// records are packed.
+template <class Face, class Turn>
+void OrientFace(Face& face, const VECFLOAT* points, Turn turn) {
   const VECFLOAT pa = points[face.a], pb = points[face.b], pc = points[face.c];
   const VECFLOAT n = CrossF(Sub(pb, pa), Sub(pc, pa));
   const int axis = LargestAxis(n);
   face.projectionAxis = axis;
   if (Component(n, axis) < 0.0f) {
-    if (swapWith == nullptr)
-      std::swap(face.a, face.b);
-    else
-      std::swap(face.b, face.*swapWith);
-    face.flags ^= FaceReversed;
+    turn(face);
+    face.flags = face.flags ^ FaceReversed;
   }
   const VECFLOAT qa = points[face.a], qb = points[face.b], qc = points[face.c];
   face.faceNormal = NormalisedF(CrossF(Sub(qb, qa), Sub(qc, qa)));
+}
+
+void TurnTriangle(Face3& face) {
+  const uint16_t a = face.a;
+  face.a = face.b;
+  face.b = a;
+}
+
+void TurnQuad(Face4& face) {
+  const uint16_t b = face.b;
+  face.b = face.d;
+  face.d = b;
 }
 
 }  // namespace
@@ -442,6 +452,10 @@ void TMesh::BuildBox() {
 void TMesh::ComputeObjectSize() { size = static_cast<float>(Length(localBox.max - localBox.min)); }
 
 void TMesh::IncludeObjectInBox(TBoundingBox& box, bool, bool world) {
+  // Render preparation bounds groups before it prepares their meshes: a box never built,
+  // or built before the latest additions, is brought up to date first.
+  if (normalsDirty || localBox.min.x > localBox.max.x)
+    BuildBox();
   for (int k = 0; k < 8; k++) {
     VECTEUR p((k & 1) ? localBox.max.x : localBox.min.x, (k & 2) ? localBox.max.y : localBox.min.y,
               (k & 4) ? localBox.max.z : localBox.min.z);
@@ -524,9 +538,9 @@ void TMesh::PrepareFaceNormals() {
   if (!points)
     return;
   for (uint32_t k = 0; k < triangleCount; k++)
-    OrientFace<Face3>(triangles[k], points, nullptr);
+    OrientFace(triangles[k], points, TurnTriangle);
   for (uint32_t k = 0; k < quadCount; k++)
-    OrientFace<Face4>(quads[k], points, &Face4::d);
+    OrientFace(quads[k], points, TurnQuad);
 }
 
 void TMesh::SplitIntoBlocs() {

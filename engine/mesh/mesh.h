@@ -142,6 +142,7 @@ class TMesh : public Obj {
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
   void MoveOf(float dx, float dy, float dz, TDrawInfo* di) override;
   void MoveTo(float x, float y, float z, TDrawInfo* di) override;
+  // The corners of localBox, rebuilt first when points were added since it was built.
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   // Every edge is shared by an even number of faces: the model is closed.
   bool IsValidTexture() override;

@@ -93,7 +93,7 @@ TEST(ModelFile, FileMaterialsMapOntoTheLandscapesAndTheRestTakeTheObjects) {
   EXPECT_EQ(stl->GetTexture(), 0u);
   EXPECT_EQ(stl->twoSided, 0);
   EXPECT_NEAR(stl->creaseCosine, std::cos(10.0 * 3.14159265358979 / 180.0), 1e-6);
-  EXPECT_EQ(stl->centre.x, 5.0);
+  EXPECT_EQ(stl->GetCenter().x, 5.0);
 }
 
 TEST(ModelFile, AModelBeyondOneMeshsPointsIsSplitIntoAGroupThatStillRenders) {

@@ -134,7 +134,7 @@ TEST(MeshBuilding, FacesRecordTheirEdgesOnceAndDegenerateQuadsBecomeTriangles) {
     const char* what;
     VECFLOAT p[4];
     uint32_t triangles, quads, edges;
-    uint16_t corners[3];  // of the triangle made
+    int corners[3];  // of the triangle made
   } cases[] = {
       {"four distinct points", {a, b, c, d}, 0, 1, 4, {0, 0, 0}},
       {"i2 = i3", {a, b, c, c}, 1, 0, 3, {0, 1, 2}},
@@ -150,10 +150,10 @@ TEST(MeshBuilding, FacesRecordTheirEdgesOnceAndDegenerateQuadsBecomeTriangles) {
     EXPECT_EQ(mesh.edgeCount, k.edges) << k.what;
     if (k.triangles) {
       const Face3 f = mesh.triangles[0];
-      EXPECT_EQ(f.a, k.corners[0]) << k.what;
-      EXPECT_EQ(f.b, k.corners[1]) << k.what;
-      EXPECT_EQ(f.c, k.corners[2]) << k.what;
-      EXPECT_EQ(f.material, 3) << k.what;  // the object's own
+      EXPECT_EQ(+f.a, k.corners[0]) << k.what;
+      EXPECT_EQ(+f.b, k.corners[1]) << k.what;
+      EXPECT_EQ(+f.c, k.corners[2]) << k.what;
+      EXPECT_EQ(+f.material, 3) << k.what;  // the object's own
     }
     EXPECT_EQ(mesh.GetBlockSize(),
               2 * 12 * mesh.pointCount + 4 * mesh.edgeCount + 29 * mesh.triangleCount + 31 * mesh.quadCount);
@@ -163,8 +163,8 @@ TEST(MeshBuilding, FacesRecordTheirEdgesOnceAndDegenerateQuadsBecomeTriangles) {
   pair.AddFace3(a, b, c, 0);
   pair.AddFace3(a, c, d, 6);
   EXPECT_EQ(pair.edgeCount, 5u);
-  EXPECT_EQ(pair.triangles[0].material, 2);
-  EXPECT_EQ(pair.triangles[1].material, 6);
+  EXPECT_EQ(+pair.triangles[0].material, 2);
+  EXPECT_EQ(+pair.triangles[1].material, 6);
   EXPECT_EQ(pair.GetTexture(), static_cast<unsigned>(-1));
   pair.SetTexture(4);
   EXPECT_EQ(pair.GetTexture(), 4u);
@@ -208,7 +208,7 @@ TEST(MeshPreparation, FacesAreOrientedAlongTheirProjectionAxisAndRemembersTheirF
   const uint32_t reversed[] = {0, FaceReversed, FaceReversed};
   for (int k = 0; k < 3; k++) {
     const Face3 f = mesh.triangles[k];
-    EXPECT_EQ(f.projectionAxis, axes[k]);
+    EXPECT_EQ(+f.projectionAxis, axes[k]);
     EXPECT_EQ(f.flags & FaceReversed, reversed[k]);
     const float along = axes[k] == 0 ? f.faceNormal.x : f.faceNormal.z;
     EXPECT_FLOAT_EQ(along, 1.0f);
@@ -462,5 +462,22 @@ TEST(MeshObject, TheRendererShadesEachFaceWithItsOwnMaterial) {
     EXPECT_EQ(material, c.material);
   }
   // The mesh's own field is never written by a query.
-  EXPECT_EQ(mesh->material, 1);
+  EXPECT_EQ(+mesh->material, 1);
+}
+
+TEST(MeshObject, ItsBoxFollowsThePointsBeforeAnyPreparation) {
+  // Render preparation bounds a group before it prepares the group's meshes.
+  TMesh mesh(0);
+  mesh.AddFace3(F(0, 0, 0), F(2, 0, 0), F(0, 3, 1), 0);
+  mesh.MoveTo(10, 0, 0, nullptr);
+  TBoundingBox box;
+  mesh.IncludeObjectInBox(box, false, true);
+  EXPECT_NEAR(box.min.x, 10.0, 1e-4);
+  EXPECT_NEAR(box.max.y, 3.0, 1e-4);
+  // Points added after a preparation widen it again.
+  PrepareMeshesInObject(&mesh);
+  mesh.AddFace3(F(0, 0, 0), F(0, 0, 5), F(1, 0, 0), 0);
+  TBoundingBox grown;
+  mesh.IncludeObjectInBox(grown, false, true);
+  EXPECT_NEAR(grown.max.z, 5.0, 1e-4);
 }
