@@ -202,3 +202,11 @@ bool ReadHeightMap(const std::string& path, HeightMap& map, std::string& error) 
   stbi_image_free(data);
   return true;
 }
+
+Picture CanvasPicture(HDC dc) {
+  if (!dc)
+    return Picture();
+  Picture picture(CanvasWidth(dc), CanvasHeight(dc));
+  std::copy(CanvasPixels(dc), CanvasPixels(dc) + picture.rgb.size(), picture.rgb.begin());
+  return picture;
+}

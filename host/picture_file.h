@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/platform/device_context.h"
+
 // A 24-bit picture: rows top to bottom, each pixel red, green, blue.
 struct Picture {
   int width = 0;
@@ -18,6 +20,10 @@ struct Picture {
   uint8_t* Pixel(int x, int y) { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
   const uint8_t* Pixel(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
+
+// The pixels of a canvas (a wireframe view or a picture drawn by the engine), ready to
+// be written; an empty picture for a null canvas.
+Picture CanvasPicture(HDC dc);
 
 enum class PictureFormat { Bmp, Png, Jpeg, Unknown };
 

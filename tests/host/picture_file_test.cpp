@@ -51,8 +51,8 @@ void WriteGrey16Png(const char* path, int w, int h, const uint16_t* samples) {
   unsigned char* z = stbi_zlib_compress(raw.data(), static_cast<int>(raw.size()), &size, 8);
   std::ofstream out(path, std::ios::binary);
   out.write("\x89PNG\r\n\x1a\n", 8);
-  std::vector<unsigned char> header = {0, 0, 0, static_cast<unsigned char>(w), 0, 0, 0, static_cast<unsigned char>(h),
-                                       16, 0, 0, 0, 0};
+  std::vector<unsigned char> header = {
+      0, 0, 0, static_cast<unsigned char>(w), 0, 0, 0, static_cast<unsigned char>(h), 16, 0, 0, 0, 0};
   Chunk(out, "IHDR", header);
   Chunk(out, "IDAT", std::vector<unsigned char>(z, z + size));
   Chunk(out, "IEND", {});
@@ -99,6 +99,22 @@ TEST_F(PictureFiles, LosslessFormatsRoundTripExactly) {
     EXPECT_EQ(back.height, 9);
     EXPECT_EQ(back.rgb, original.rgb) << name;
   }
+}
+
+TEST_F(PictureFiles, CanvasSavedAsPngKeepsItsPixels) {
+  HDC dc = CreateCanvas(5, 3);
+  SetPixel(dc, 4, 2, RGB(1, 2, 3));
+  std::string error;
+  ASSERT_TRUE(WritePicture("canvas.png", CanvasPicture(dc), error)) << error;
+  Picture back;
+  ASSERT_TRUE(ReadPicture("canvas.png", back, error)) << error;
+  ASSERT_EQ(back.width, 5);
+  ASSERT_EQ(back.height, 3);
+  EXPECT_EQ(back.Pixel(4, 2)[0], 1);
+  EXPECT_EQ(back.Pixel(4, 2)[2], 3);
+  EXPECT_EQ(back.Pixel(0, 0)[1], 255);
+  DeleteCanvas(dc);
+  EXPECT_EQ(CanvasPicture(nullptr).width, 0);
 }
 
 TEST_F(PictureFiles, JpegIsCloseAndTheFormatFollowsTheExtension) {
