@@ -40,10 +40,16 @@ void ReadOptions(ReadContext& ctx, const JsonNode& node, Options& options) {
     ReadColourTable(ctx, *t, "ValueColours", options.ValueColours);
 }
 
-void ReadPictureSize(ReadContext& ctx, const JsonNode& node, const char* what, MaterialPicture& picture) {
-  Fields f(ctx, node, what);
-  READ_INT(f, picture, Width, 1, 65535);
-  READ_INT(f, picture, Height, 1, 65535);
+// The size of a material's preview bitmap, which the engine allocates: at most 4096 a side.
+void ReadPreview(ReadContext& ctx, const JsonNode& node, TDib24& preview) {
+  Fields f(ctx, node, "Preview");
+  int width = preview.Width(), height = preview.Height();
+  if (auto v = f.Integer("Width", 1, 4096))
+    width = static_cast<int>(*v);
+  if (auto v = f.Integer("Height", 1, 4096))
+    height = static_cast<int>(*v);
+  if (width != preview.Width() || height != preview.Height())
+    preview = TDib24(width, height);
 }
 
 // Sides of the pictures of materials and layers.
@@ -378,7 +384,7 @@ void ReadMaterial(ReadContext& ctx, const JsonNode& node, Texture& t) {
     std::copy(name->begin(), name->end(), t.Name);
   }
   if (const JsonNode* n = f.Get("Preview"))
-    ReadPictureSize(ctx, *n, "Preview", t.Preview);
+    ReadPreview(ctx, *n, t.Preview);
   READ_INT(f, t, MaterialKind, SimpleMaterial, MixedMaterial);
   if (const JsonNode* n = f.Get("Material1")) {
     t.Material1 = new Texture;

@@ -1,5 +1,6 @@
 #include "engine/images/image.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/geometry/array.h"
@@ -197,6 +198,56 @@ ImagePixels::ImagePixels(const Image& image) : block(image.Block) {
 ImagePixels::~ImagePixels() {
   if (block)
     GlobalUnlock(block);
+}
+
+// Drawing ----------------------------------------------------------------------------
+
+void Image::Display(HDC dc, TRect r) const {
+  ImagePixels pixels(*this);
+  const int64_t width = r.Width(), height = r.Height();
+  if (!pixels.Rows() || !dc || width < 1 || height < 1)
+    return;
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD greys[256];
+  } info;
+  std::memset(&info, 0, sizeof(info));
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  info.header.biWidth = Width;
+  info.header.biHeight = Height;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = IsGrey() ? 8 : 24;
+  info.header.biCompression = BI_RGB;
+  info.header.biSizeImage = static_cast<uint32_t>(RowBytes) * Height;
+  for (int i = 0; i < 256; i++)
+    info.greys[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
+  if (width == Width && height == Height) {
+    StretchDIBits(dc, r.left, r.top, Width, Height, 0, 0, Width, Height, pixels.Rows(),
+                  reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
+    return;
+  }
+  // Nearest sample, bottom row first; only the part of r on the surface is visited, and a
+  // rectangle one pixel wide or high samples the first column or row.
+  const int64_t firstX = std::max<int64_t>(0, -int64_t(r.left));
+  const int64_t lastX = std::min<int64_t>(width, int64_t(CanvasWidth(dc)) - r.left);
+  const int64_t firstY = std::max<int64_t>(0, int64_t(r.bottom) - CanvasHeight(dc));
+  const int64_t lastY = std::min<int64_t>(height, int64_t(r.bottom));
+  for (int64_t y = firstY; y < lastY; y++) {
+    const int64_t row = height > 1 ? y * (Height - 1) / (height - 1) : 0;
+    const uint8_t* line = pixels.Rows() + static_cast<size_t>(RowBytes) * static_cast<size_t>(row);
+    for (int64_t x = firstX; x < lastX; x++) {
+      const int64_t column = width > 1 ? x * (Width - 1) / (width - 1) : 0;
+      COLORREF colour;
+      if (IsGrey()) {
+        const uint8_t g = line[column];
+        colour = RGB(g, g, g);
+      } else {
+        const uint8_t* p = line + 3 * column;
+        colour = RGB(p[2], p[1], p[0]);
+      }
+      SetPixel(dc, static_cast<int>(r.left + x), static_cast<int>(r.bottom - 1 - y), colour);
+    }
+  }
 }
 
 // The cache -----------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "engine/geometry/matrix.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
+#include "engine/images/dib24.h"
 #include "engine/images/image.h"
 #include "engine/materials/colour_table.h"
 #include "engine/materials/filter.h"
@@ -26,13 +27,6 @@ struct TDrawInfo;
 
 #pragma pack(push, 1)
 
-// The size of the preview picture a material keeps for the host.
-struct MaterialPicture {
-  int32_t Width = 1;
-  int32_t Height = 1;
-  bool operator==(const MaterialPicture& p) const { return Width == p.Width && Height == p.Height; }
-};
-
 // Which side of a surface a shadow ray meets it from.
 enum WhatSide : int32_t {
   SideOutside = 0,
@@ -46,7 +40,7 @@ constexpr int32_t MixedMaterial = 1;
 class Texture {
  public:
   char Name[24];
-  MaterialPicture Preview{100, 100};  // kept for the host
+  TDib24 Preview{100, 100};  // kept for the host
   int32_t MaterialKind = SimpleMaterial;
   Texture* Material1 = nullptr;  // owned, mixed materials only
   Texture* Material2 = nullptr;
@@ -63,7 +57,7 @@ class Texture {
   bool AltitudeAbove = true;
   bool MixWorldNormal = true;
   int32_t ColourSource = 1;  // 0 colour function and table, 1 picture
-  Image Picture;              // the picture of a picture-coloured material
+  Image Picture;             // the picture of a picture-coloured material
   int32_t PictureOffsetU = 0, PictureOffsetV = 0;
   VECFLOAT PictureOrigin;
   int32_t PictureMapping = 6;

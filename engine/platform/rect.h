@@ -12,8 +12,9 @@ struct TRect {
   TRect() = default;
   TRect(int32_t l, int32_t t, int32_t r, int32_t b) : left(l), top(t), right(r), bottom(b) {}
 
-  int32_t Width() const { return right - left; }
-  int32_t Height() const { return bottom - top; }
+  // In 64 bits: the sides of a rectangle spanning the whole 32-bit range do not overflow.
+  int64_t Width() const { return int64_t(right) - left; }
+  int64_t Height() const { return int64_t(bottom) - top; }
   bool operator==(const TRect& r) const {
     return left == r.left && top == r.top && right == r.right && bottom == r.bottom;
   }

@@ -184,7 +184,8 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   ASSERT_EQ(l->Materials().Count(), 1);
   const Texture& t = *l->Materials()[0];
   EXPECT_STREQ(t.Name, "Mixed");
-  EXPECT_EQ(+t.Preview.Width, 64);
+  EXPECT_EQ(t.Preview.Width(), 64);
+  EXPECT_EQ(t.Preview.Height(), 32);
   EXPECT_EQ(+t.MaterialKind, MixedMaterial);
   ASSERT_NE(+t.Material1, nullptr);
   ASSERT_NE(+t.Material2, nullptr);
