@@ -346,7 +346,7 @@ TEST(LandscapeFile, PicturesAreReadOnceHoweverManyRecordsUseThem) {
   ASSERT_TRUE(l);
   const Image& first = l->Materials()[0]->Picture;
   const Image& second = l->Materials()[1]->Picture;
-  EXPECT_EQ(first.Block, second.Block);  // one load, shared
+  EXPECT_EQ(+first.Block, +second.Block);  // one load, shared
   EXPECT_EQ(first.ReferenceCount(), 2);
   EXPECT_STREQ(first.Name, (DataFolder + "/quadrants.png").c_str());
   // Colour pixels bottom row first, blue, green, red: blue and yellow below red and green.
@@ -359,7 +359,7 @@ TEST(LandscapeFile, PicturesAreReadOnceHoweverManyRecordsUseThem) {
   EXPECT_EQ(c[3], CLRINT(0, 255, 0));
   // A function layer reads the same file as grey: another picture, its luminance.
   const Image& grey = l->Materials()[2]->ColourFunction.Layers[0].Picture;
-  EXPECT_NE(grey.Block, first.Block);
+  EXPECT_NE(+grey.Block, +first.Block);
   EXPECT_TRUE(grey.IsGrey());
   EXPECT_EQ(SamplePictureByte(grey, 0, false, false, 0.5, 0), 226);  // yellow
   const int cached = PicturesInUse();

@@ -386,7 +386,7 @@ TEST_F(Function, PictureLayersCompareTheirPictures) {
   b.Picture.SetName("masks/sand.png");
   EXPECT_FALSE(a == b);
   b = a;  // copies share the picture
-  EXPECT_EQ(a.Picture.Block, b.Picture.Block);
+  EXPECT_EQ(+a.Picture.Block, +b.Picture.Block);
   EXPECT_EQ(a.Picture.ReferenceCount(), 2);
 }
 

@@ -70,7 +70,7 @@ TEST_F(ImageTest, APictureUsedTwiceIsLoadedOnceAndOutlivesEitherImage) {
   EXPECT_TRUE(loaded);
   auto second = Load("Pictures/Chart.png", ColourImage, 3, 2, 0, &loaded);
   EXPECT_FALSE(loaded);
-  EXPECT_EQ(first->Block, second->Block);
+  EXPECT_EQ(+first->Block, +second->Block);
   EXPECT_EQ(second->ReferenceCount(), 2);
   EXPECT_EQ(+second->Width, 3);
   EXPECT_EQ(+second->RowBytes, 12);
@@ -103,7 +103,7 @@ TEST_F(ImageTest, TheCacheMatchesPathsWithoutCaseAndRelativeToTheBaseButKeepsThe
     const bool found = CheckIfPictureInUse(&image, c.looked, c.lookedType);
     EXPECT_EQ(found, c.same) << c.stored << " / " << c.looked;
     if (found) {
-      EXPECT_EQ(image.Block, stored->Block);
+      EXPECT_EQ(+image.Block, +stored->Block);
       EXPECT_STREQ(image.Name, c.looked);  // the path to open keeps its case
       EXPECT_TRUE(image == *stored);
     }
@@ -123,7 +123,7 @@ TEST_F(ImageTest, StoringAPictureAgainRefreshesEveryImageThatSharesIt) {
   }
   StoreInPicturesInUse(&reload);
   EXPECT_EQ(FirstByte(shared), 200);
-  EXPECT_EQ(reload.Block, first->Block);  // no second copy of the picture is kept
+  EXPECT_EQ(+reload.Block, +first->Block);  // no second copy of the picture is kept
   EXPECT_EQ(first->ReferenceCount(), 3);
   // Another size is another picture: nothing is copied and nothing cached in its place.
   Image other;
@@ -131,7 +131,7 @@ TEST_F(ImageTest, StoringAPictureAgainRefreshesEveryImageThatSharesIt) {
   other.SetName("a.png");
   StoreInPicturesInUse(&other);
   EXPECT_EQ(FirstByte(shared), 200);
-  EXPECT_NE(other.Block, first->Block);
+  EXPECT_NE(+other.Block, +first->Block);
   EXPECT_EQ(PicturesInUse(), 1);
 }
 
