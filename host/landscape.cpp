@@ -9,7 +9,7 @@
 #include "engine/functions/fonction3d.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/object.h"
-#include "engine/objects/objects_list.h"
+#include "engine/geometry/objects_list.h"
 #include "engine/render/atmosphere.h"
 #include "host/json_tree.h"
 #include "host/landscape_reader.h"

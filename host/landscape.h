@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/render/environment.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/environment.h"
+#include "engine/scene/landscape.h"
 
 class BasicObject;
 class ObjectsList;

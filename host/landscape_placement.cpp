@@ -6,9 +6,9 @@
 #include "engine/geometry/ray.h"
 #include "engine/lights/light.h"
 #include "engine/objects/aggregates.h"
-#include "engine/objects/objects_list.h"
+#include "engine/geometry/objects_list.h"
 #include "engine/render/camera.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 #include "engine/terrain/terrain.h"
 #include "host/landscape_reader.h"
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "engine/functions/fonction3d.h"
+#include "engine/functions/colour_table.h"
+#include "engine/functions/filter.h"
 #include "engine/images/image.h"
-#include "engine/materials/colour_table.h"
-#include "engine/materials/filter.h"
 #include "engine/materials/texture.h"
 #include "engine/platform/paths.h"
 #include "host/landscape_reader.h"

@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "engine/render/environment.h"
+#include "engine/scene/environment.h"
 #include "host/checkpoint.h"
 #include "host/command_line.h"
 #include "host/default_landscape.h"

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <functional>
 
-#include "engine/render/context.h"
-#include "engine/render/environment.h"
+#include "engine/scene/context.h"
+#include "engine/scene/environment.h"
 #include "host/checkpoint.h"
 
 // Adaptive sampling (when the quality asks the host to sample pixels itself): at least

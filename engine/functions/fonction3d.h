@@ -8,10 +8,10 @@
 
 #include "engine/geometry/matrix.h"
 #include "engine/geometry/vectors.h"
+#include "engine/functions/filter.h"
+#include "engine/functions/key_array.h"
+#include "engine/functions/options.h"
 #include "engine/images/image.h"
-#include "engine/materials/filter.h"
-#include "engine/materials/key_array.h"
-#include "engine/render/options.h"
 
 class BasicObject;
 

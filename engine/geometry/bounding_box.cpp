@@ -127,3 +127,44 @@ bool TBoundingBox::HitBoundingBoxExtrema(Ray* r, float& tNear, float& tFar) cons
   }
   return false;
 }
+
+bool HitAlignedBox(const VECTEUR& o, const VECTEUR& d, const VECTEUR& lower, const VECTEUR& upper, double limit,
+                   double& tau, VECTEUR& normal) {
+  const double origin[3] = {o.x, o.y, o.z}, dir[3] = {d.x, d.y, d.z};
+  const double lo[3] = {lower.x, lower.y, lower.z}, hi[3] = {upper.x, upper.y, upper.z};
+  double tNear = -1e300, tFar = 1e300;
+  int nearAxis = -1, farAxis = -1;
+  for (int axis = 0; axis < 3; axis++) {
+    if (dir[axis] == 0.0) {
+      if (origin[axis] < lo[axis] || origin[axis] > hi[axis])
+        return false;
+      continue;
+    }
+    double t0 = (lo[axis] - origin[axis]) / dir[axis], t1 = (hi[axis] - origin[axis]) / dir[axis];
+    if (t0 > t1)
+      std::swap(t0, t1);
+    if (t0 > tNear) {
+      tNear = t0;
+      nearAxis = axis;
+    }
+    if (t1 < tFar) {
+      tFar = t1;
+      farAxis = axis;
+    }
+  }
+  if (tNear > tFar)
+    return false;
+  double candidate = tNear;
+  int axis = nearAxis;
+  if (candidate <= HitTolerance) {
+    candidate = tFar;
+    axis = farAxis;
+  }
+  if (axis < 0 || candidate <= HitTolerance || candidate >= limit)
+    return false;
+  double n[3] = {0.0, 0.0, 0.0};
+  n[axis] = dir[axis] > 0.0 ? -1.0 : 1.0;
+  tau = candidate;
+  normal = VECTEUR(n[0], n[1], n[2]);
+  return true;
+}

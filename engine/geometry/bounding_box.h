@@ -45,3 +45,9 @@ class TBoundingBox {
   // Entry and exit distances; true when the entry is nearer than the incoming tNear.
   bool HitBoundingBoxExtrema(Ray* r, float& tNear, float& tFar) const;
 };
+
+// The nearest crossing of the ray o + tau·d (tau beyond HitTolerance and below limit)
+// with the axis-aligned box [lower, upper]: its entry, or its exit for a ray starting
+// inside. Sets tau and the normal of the face crossed, facing against the ray.
+bool HitAlignedBox(const VECTEUR& o, const VECTEUR& d, const VECTEUR& lower, const VECTEUR& upper, double limit,
+                   double& tau, VECTEUR& normal);

@@ -1,6 +1,6 @@
 #include "engine/geometry/ray.h"
 
-#include "engine/objects/objects_list.h"
+#include "engine/geometry/objects_list.h"
 
 Ray::Ray(const Ray& other) : factor(other.factor) { *this = other; }
 

@@ -60,6 +60,7 @@ class TDirectionLight : public TLight {
   uint8_t FollowCamera;  // re-aims at the active camera when moved
 
   TDirectionLight();
+  BasicObject* Clone() const override;
   TDirectionLight& operator=(const TDirectionLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
@@ -78,6 +79,7 @@ class TPointLight : public TLight {
   float Power = 50.0f;
 
   TPointLight();
+  BasicObject* Clone() const override;
   TPointLight& operator=(const TPointLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
@@ -94,6 +96,7 @@ class TSpotLight : public TLight {
   float Power = 100.0f;
 
   TSpotLight();
+  BasicObject* Clone() const override;
   TSpotLight& operator=(const TSpotLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
@@ -109,6 +112,7 @@ class TLaserLight : public TLight {
   float Setting2 = 10.0f;
 
   TLaserLight();
+  BasicObject* Clone() const override;
   TLaserLight& operator=(const TLaserLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
@@ -123,12 +127,3 @@ TLight* GetSunLight(TArray<TLight*>* lights);
 bool IsLight(const BasicObject* object);
 // A new copy of a light of any kind (null for anything that is not a light).
 TLight* CopyLight(BasicObject* light);
-
-// Traces `ray` with the ray function of gi->RayMode up to maxDistance; colour starts
-// white (an unobstructed shadow ray). Shadow rays carry their remaining length in
-// `factor`, so that a shadow ray continued past a transparent surface stops at the light.
-double TraceRayWithin(Ray* ray, float maxDistance, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di);
-
-// The factor by which the clouds of the landscape dim the sun along `toSun` (1: no
-// shadow), for the render context's landscape and its CloudShadow strength.
-float CloudShadowFactor(Ray* toSun, TGlobalInfo* gi, TDrawInfo* di);

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/materials/texture.h"
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/release_callbacks.h"
 
 namespace {
 // Truncates to an int, saturating at the int range instead of overflowing.

@@ -8,7 +8,7 @@
 #include "engine/functions/fonction3d.h"
 #include "engine/geometry/colours.h"
 #include "engine/geometry/vectors.h"
-#include "engine/materials/filter.h"
+#include "engine/functions/filter.h"
 
 class BasicObject;
 class Texture;

@@ -8,8 +8,8 @@
 #include "engine/images/picture_mapping.h"
 #include "engine/objects/aggregates.h"
 #include "engine/objects/object.h"
-#include "engine/render/landscape.h"
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/landscape.h"
+#include "engine/scene/release_callbacks.h"
 
 namespace {
 
@@ -116,6 +116,22 @@ Texture& Texture::operator=(const Texture& other) {
   if (this != &other)
     CopyFields(other);
   return *this;
+}
+
+SurfaceHitFlags HitFlagsOf(const Texture* material) {
+  SurfaceHitFlags flags;
+  if (material) {
+    flags.castsShadows = material->CastsShadows;
+    flags.surfaceFlag1 = material->SurfaceFlag1;
+  }
+  return flags;
+}
+
+void ReleaseMaterial(Texture* material) {
+  if (ReleaseMaterialCallback callback = InstalledReleaseMaterial())
+    callback(material);
+  else
+    delete material;
 }
 
 Texture* ReplaceOwnedMaterial(Texture* old, const Texture* source) {

@@ -12,12 +12,12 @@
 #include "engine/geometry/matrix.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
+#include "engine/functions/colour_table.h"
+#include "engine/functions/filter.h"
 #include "engine/images/dib24.h"
 #include "engine/images/image.h"
-#include "engine/materials/colour_table.h"
-#include "engine/materials/filter.h"
 #include "engine/materials/surface_params.h"
-#include "engine/render/options.h"
+#include "engine/functions/options.h"
 
 class BasicObject;
 class TObject3D;
@@ -157,3 +157,7 @@ bool FoundThisTexture(const Texture* material, const Texture* wanted);
 // through the host's callback after the copy is made, since the source may live inside it.
 // Returns the pointer to store (a value, not a reference: owners are byte-packed records).
 Texture* ReplaceOwnedMaterial(Texture* old, const Texture* source);
+
+// Hands a material back through the host's release callback, or deletes it when no host
+// is connected.
+void ReleaseMaterial(Texture* material);

@@ -179,6 +179,12 @@ TMesh::~TMesh() {
   delete cellLists;
 }
 
+BasicObject* TMesh::Clone() const {
+  TMesh* copy = new TMesh(0);
+  *copy = *this;
+  return copy;
+}
+
 TMesh& TMesh::operator=(const TMesh& src) {
   if (this == &src)
     return *this;

@@ -2,11 +2,10 @@
 
 #include <cmath>
 
-#include "engine/materials/texture.h"
 #include "engine/objects/hit_material.h"
 #include "engine/objects/object_tools.h"
-#include "engine/render/context.h"
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/context.h"
+#include "engine/scene/release_callbacks.h"
 
 namespace {
 
@@ -282,14 +281,12 @@ bool RejectsBoundary(const TCSG* solid, BasicObject* object, const VECTEUR& poin
   unsigned index = object ? object->GetTexture() : 0;
   if (object)
     FindHitMaterial(object, point, index);
-  const Texture* material = object ? LandscapeMaterial(di, index) : nullptr;
-  const bool surfaceFlag1 = material ? material->SurfaceFlag1 : false;
-  const bool castsShadows = material ? material->CastsShadows : true;
-  if (surfaceFlag1 && ray->insideObjects)
+  const SurfaceHitFlags flags = HitFlagsOf(object ? LandscapeMaterial(di, index) : nullptr);
+  if (flags.surfaceFlag1 && ray->insideObjects)
     for (BasicObject* inside : *ray->insideObjects)
       if (inside && inside->parent == solid)
         return true;
-  return ray->shadowRay && !castsShadows;
+  return ray->shadowRay && !flags.castsShadows;
 }
 
 }  // namespace
@@ -741,3 +738,19 @@ void TCSGDifference::IncludeObjectInBox(TBoundingBox& b, bool, bool world) {
   if (children && !children->IsEmpty())
     (*children)[0]->IncludeObjectInBox(b, world, true);
 }
+
+// Copies: an empty aggregate of the same class given this one's fields and copies of its
+// children by TAggregate's assignment.
+namespace {
+template <class T>
+BasicObject* CopyAggregate(const T& source) {
+  T* copy = new T(nullptr);
+  static_cast<TAggregate&>(*copy) = source;
+  return copy;
+}
+}  // namespace
+
+BasicObject* Group::Clone() const { return CopyAggregate(*this); }
+BasicObject* TCSGUnion::Clone() const { return CopyAggregate(*this); }
+BasicObject* TCSGIntersection::Clone() const { return CopyAggregate(*this); }
+BasicObject* TCSGDifference::Clone() const { return CopyAggregate(*this); }

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "engine/images/picture_mapping.h"
-#include "engine/materials/texture.h"
-#include "engine/render/context.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/context.h"
+#include "engine/scene/landscape.h"
+#include "engine/scene/release_callbacks.h"
 
 namespace {
 
@@ -21,15 +21,6 @@ const char ObjectNameTable[20][24] = {
 
 const char* ObjectNames(BasicObject::ObjectType type) { return ObjectNameTable[type]; }
 
-bool ObjectsList::operator==(const ObjectsList& other) const {
-  if (Count() != other.Count())
-    return false;
-  for (BasicObject* object : *this)
-    if (!other.HasMember(object))
-      return false;
-  return true;
-}
-
 const Texture* LandscapeMaterial(const TDrawInfo* di, unsigned index) {
   if (!di || !di->Landscape || !di->Landscape->Materials)
     return nullptr;
@@ -40,12 +31,27 @@ const Texture* LandscapeMaterial(const TDrawInfo* di, unsigned index) {
 }
 
 bool MaterialRejectsHit(BasicObject* object, unsigned materialIndex, const Ray* ray, const TDrawInfo* di) {
-  const Texture* material = LandscapeMaterial(di, materialIndex);
-  const bool surfaceFlag1 = material ? material->SurfaceFlag1 : false;
-  const bool castsShadows = material ? material->CastsShadows : true;
-  if (surfaceFlag1 && ray->insideObjects && ray->insideObjects->HasMember(object))
+  const SurfaceHitFlags flags = HitFlagsOf(LandscapeMaterial(di, materialIndex));
+  if (flags.surfaceFlag1 && ray->insideObjects && ray->insideObjects->HasMember(object))
     return true;
-  return ray->shadowRay && !castsShadows;
+  return ray->shadowRay && !flags.castsShadows;
+}
+
+void ReleaseObject(BasicObject* object) {
+  if (ReleaseObjectCallback callback = InstalledReleaseObject())
+    callback(object);
+  else
+    delete object;
+}
+
+void ReleaseListElement(ObjectsList* list, int index) {
+  if (ReleaseListCallback callback = InstalledReleaseList()) {
+    callback(list, index);
+    return;
+  }
+  BasicObject* object = (*list)[index];
+  list->Detach(index);
+  delete object;
 }
 
 // BasicObject ---------------------------------------------------------------
@@ -80,6 +86,7 @@ PictureHost PictureHostOf(BasicObject* object) {
 }
 void BasicObject::DrawWireFrame(TDrawInfo*, bool) {}
 int BasicObject::GetNumberOfChildren() { return 1; }
+BasicObject* BasicObject::Clone() const { return nullptr; }
 void BasicObject::SetTexture(unsigned) {}
 void BasicObject::DecrementTextureIfGT(unsigned) {}
 unsigned BasicObject::GetTexture() { return 0; }

@@ -8,7 +8,7 @@
 #include "engine/geometry/bounding_box.h"
 #include "engine/geometry/matrix.h"
 #include "engine/geometry/ray.h"
-#include "engine/objects/objects_list.h"
+#include "engine/geometry/objects_list.h"
 
 struct TDrawInfo;
 class Texture;
@@ -102,6 +102,10 @@ class BasicObject {
   virtual void ComputeObjectSize();
   virtual unsigned GetLayer();
   virtual void SetLayer(unsigned n);
+  // Ours, after the numbered slots (the slot numbers of the subclasses below count
+  // without it): a new object of this class holding a copy of this one; null for the
+  // kinds that are never copied (bounding volumes).
+  virtual BasicObject* Clone() const;
 
   bool IsSelected() const { return (flags & SelectedBit) != 0; }
   unsigned GetWireFrameColor() const { return flags & ColourMask; }
@@ -181,9 +185,24 @@ const char* ObjectNames(BasicObject::ObjectType type);
 // materials, or the index lies beyond them.
 const Texture* LandscapeMaterial(const TDrawInfo* di, unsigned index);
 
+// The two flags of a material that hit tests read: whether its surface casts shadows,
+// and SurfaceFlag1 (the inside of the surface is ignored). Materials sit above objects,
+// so materials/ answers this; a null material casts shadows and has SurfaceFlag1 off.
+struct SurfaceHitFlags {
+  bool castsShadows = true;
+  bool surfaceFlag1 = false;
+};
+SurfaceHitFlags HitFlagsOf(const Texture* material);
+
 // The acceptance test every nearest-hit query applies to a hit on `object`: true when
 // the hit must be discarded (the ray starts inside the object and its material has
 // SurfaceFlag1, or a shadow ray meets a material that casts no shadows). A context
 // without a landscape, or a material index beyond its materials, behaves as a material
 // with SurfaceFlag1 off that casts shadows.
 bool MaterialRejectsHit(BasicObject* object, unsigned materialIndex, const Ray* ray, const TDrawInfo* di);
+
+// Hand an object, or a list element, back through the host's release callback. Without a
+// host the engine releases it itself: the element is removed from the list and its object
+// deleted, so that nothing leaks.
+void ReleaseObject(BasicObject* object);
+void ReleaseListElement(ObjectsList* list, int index);

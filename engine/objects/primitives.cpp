@@ -3,8 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "engine/materials/texture.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 
 namespace {
 
@@ -399,8 +398,7 @@ BasicObject* InfinitePlane::FindNearestIntersection(Ray* ray, TDrawInfo* di, dou
     const double tau = Dot(n, centre - ray->origin) / den;
     if (tau <= HitTolerance || tau >= t)
       return nullptr;
-    const Texture* material = LandscapeMaterial(di, this->material);
-    if (ray->shadowRay && material && !material->CastsShadows)
+    if (ray->shadowRay && !HitFlagsOf(LandscapeMaterial(di, this->material)).castsShadows)
       return nullptr;
     normal = den >= 0.0 ? -n : n;
     point = ray->origin + ray->direction * tau - centre;
@@ -469,3 +467,22 @@ void InfinitePlane::IncludeObjectInBox(TBoundingBox& box, bool symbol, bool worl
   for (const auto& s : signs)
     box.Include(VECTEUR(c.x + s[0] * 100000.0 * (f00 + f01), c.y + s[1] * 100000.0 * (f10 + f11), c.z));
 }
+
+// Copies: a new primitive with material 0, given this one's values by the assignment of
+// the class that holds them (Obj, or Planar for the infinite plane).
+namespace {
+template <class T, class Assign>
+BasicObject* CopyPrimitive(const T& source) {
+  T* copy = new T(0);
+  static_cast<Assign&>(*copy) = static_cast<const Assign&>(source);
+  return copy;
+}
+}  // namespace
+
+BasicObject* Sph::Clone() const { return CopyPrimitive<Sph, Obj>(*this); }
+BasicObject* Cyl::Clone() const { return CopyPrimitive<Cyl, Obj>(*this); }
+BasicObject* TCube::Clone() const { return CopyPrimitive<TCube, Obj>(*this); }
+BasicObject* TCone::Clone() const { return CopyPrimitive<TCone, Obj>(*this); }
+BasicObject* TPyramide::Clone() const { return CopyPrimitive<TPyramide, Obj>(*this); }
+BasicObject* TPlane::Clone() const { return CopyPrimitive<TPlane, Obj>(*this); }
+BasicObject* InfinitePlane::Clone() const { return CopyPrimitive<InfinitePlane, Planar>(*this); }

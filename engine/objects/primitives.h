@@ -13,6 +13,7 @@
 class Sph : public Obj {
  public:
   explicit Sph(unsigned materialIndex);
+  BasicObject* Clone() const override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -23,6 +24,7 @@ class Sph : public Obj {
 class Cyl : public Obj {
  public:
   explicit Cyl(unsigned materialIndex);
+  BasicObject* Clone() const override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -33,6 +35,7 @@ class Cyl : public Obj {
 class TCube : public Obj {
  public:
   explicit TCube(unsigned materialIndex);
+  BasicObject* Clone() const override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -43,6 +46,7 @@ class TCube : public Obj {
 class TCone : public Obj {
  public:
   explicit TCone(unsigned materialIndex);
+  BasicObject* Clone() const override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -53,6 +57,7 @@ class TCone : public Obj {
 class TPyramide : public Obj {
  public:
   explicit TPyramide(unsigned materialIndex);
+  BasicObject* Clone() const override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -65,6 +70,7 @@ class TPyramide : public Obj {
 class TPlane : public Obj {
  public:
   explicit TPlane(unsigned materialIndex);
+  BasicObject* Clone() const override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -76,6 +82,7 @@ class TPlane : public Obj {
 class InfinitePlane : public Planar {
  public:
   explicit InfinitePlane(unsigned materialIndex);
+  BasicObject* Clone() const override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;

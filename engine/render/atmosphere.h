@@ -6,41 +6,10 @@
 #include "engine/geometry/colours.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
+#include "engine/materials/cloud_layer.h"
 
-class Texture;
 struct TDrawInfo;
 struct TGlobalInfo;
-
-// The earth is a sphere of this radius whose top lies at altitude 0 below the origin.
-constexpr double EarthRadius = 6400000.0;
-
-#pragma pack(push, 1)
-
-class CloudLayer {
- public:
-  float Exposure = 0.0f;             // light and sky tint are scaled by 2^Exposure on the layer
-  float Altitude = 1000.0f;          // height above the ground
-  float SunBoost = 0.5f;             // added to the sun's light factor on the layer
-  float SunBoostByClearance = 0.8f;  // times the sky still visible below, added to it too
-  float FadeRange = 3.0f;            // how far away the layer stays visible
-  Texture* Material = nullptr;       // owned; released through the host's material callback
-
-  CloudLayer() = default;
-  CloudLayer(const CloudLayer& other);
-  ~CloudLayer();
-  CloudLayer& operator=(const CloudLayer& other);
-  bool operator==(const CloudLayer& other) const;
-};
-
-#pragma pack(pop)
-
-// The distance t along the unit direction d from the earth-centred origin o to the sphere
-// of radius r around the earth's centre: the near root beyond 1e-5, else the far one.
-bool HitCloudSphere(const VECTEUR& o, const VECTEUR& d, double r, double& t);
-// The hit record of an earth-centred cloud point: its texture point (scaled by 0.0005,
-// altitude measured from the ground) as both points, its direction from the earth's
-// centre as both normals.
-void CloudHitRecord(const VECTEUR& q, ImpactInfo& hit);
 
 // The colour of the sky seen along a ray that hit nothing.
 void SkyColour(Ray* ray, TDrawInfo* di, TGlobalInfo* gi, CLRINT& colour);

@@ -3,9 +3,9 @@
 
 #include "engine/lights/light.h"
 #include "engine/render/camera.h"
-#include "engine/render/context.h"
-#include "engine/render/environment.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/context.h"
+#include "engine/scene/environment.h"
+#include "engine/scene/landscape.h"
 
 void InitVariables(TGlobalInfo* gi, TDrawInfo* di) {
   if (!GetActiveCamera(di))

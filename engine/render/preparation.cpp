@@ -14,11 +14,11 @@
 #include "engine/objects/object_tools.h"
 #include "engine/render/atmosphere.h"
 #include "engine/render/camera.h"
-#include "engine/render/context.h"
-#include "engine/render/document.h"
-#include "engine/render/environment.h"
-#include "engine/render/landscape.h"
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/context.h"
+#include "engine/scene/document.h"
+#include "engine/scene/environment.h"
+#include "engine/scene/landscape.h"
+#include "engine/scene/release_callbacks.h"
 #include "engine/terrain/terrain.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "engine/geometry/colours.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 
 class Fonction3D;
 class TObject3D;
@@ -49,12 +49,6 @@ double FogAmount(const TPaysage& landscape, double z, const VECTEUR& direction, 
 // The fog path length of a ray that has travelled `length`: nearly proportional at first,
 // levelling off at about 1510 for very long rays.
 double FogPathLength(double length);
-
-// The nearest crossing of the ray o + tau·d (tau beyond HitTolerance and below limit)
-// with the axis-aligned box [lower, upper]: its entry, or its exit for a ray starting
-// inside. Sets tau and the normal of the face crossed, facing against the ray.
-bool HitAlignedBox(const VECTEUR& o, const VECTEUR& d, const VECTEUR& lower, const VECTEUR& upper, double limit,
-                   double& tau, VECTEUR& normal);
 
 // The material preview: the material under preview on the test shape gi->PreviewShape.
 double ExtraireRay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, TGlobalInfo* gi);

@@ -5,7 +5,7 @@
 
 #include "engine/platform/random.h"
 #include "engine/render/camera.h"
-#include "engine/render/environment.h"
+#include "engine/scene/environment.h"
 #include "engine/render/ray_processing.h"
 
 float SampleRect(float px, float py, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/geometry/colours.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 
 class RandomGenerator;
 

@@ -6,7 +6,7 @@
 
 #include "engine/geometry/array.h"
 #include "engine/platform/random.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 
 class TLight;
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <numbers>
 
-#include "engine/materials/texture.h"
 #include "engine/platform/messages.h"
 
 const char* const TerrainOutOfMemoryText =
@@ -619,8 +618,7 @@ bool NearestInGrid(const TerrainGrid& g, const Line& line, bool inside, VECTEUR&
 }
 
 bool SurfaceFlag1Of(const Terrain* terrain, TDrawInfo* di) {
-  const Texture* material = LandscapeMaterial(di, terrain->material);
-  return material && material->SurfaceFlag1;
+  return HitFlagsOf(LandscapeMaterial(di, terrain->material)).surfaceFlag1;
 }
 
 // FindAllIntersections: toggles between outside and inside at every surface crossing.
@@ -706,6 +704,12 @@ Terrain::~Terrain() {
   FreeClusterBlock();
   altitudes = nullptr;
   // BlockObject's destructor unlocks and frees the altitude grid.
+}
+
+BasicObject* Terrain::Clone() const {
+  Terrain* copy = new Terrain(width, height, 0);
+  *copy = *this;
+  return copy;
 }
 
 Terrain& Terrain::operator=(const Terrain& src) {

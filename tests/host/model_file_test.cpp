@@ -14,7 +14,7 @@
 
 #include "engine/mesh/mesh.h"
 #include "engine/objects/aggregates.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 #include "engine/render/preparation.h"
 #include "host/landscape.h"
 

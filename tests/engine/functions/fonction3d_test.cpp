@@ -11,7 +11,7 @@
 #include "engine/functions/noise.h"
 #include "engine/functions/noise_basis.h"
 #include "engine/objects/primitives.h"
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/release_callbacks.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "engine/geometry/colours.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
-#include "engine/objects/objects_list.h"
+#include "engine/geometry/objects_list.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "engine/materials/texture.h"
 #include "engine/platform/random.h"
 #include "engine/render/camera.h"
-#include "engine/render/context.h"
-#include "engine/render/environment.h"
+#include "engine/scene/context.h"
+#include "engine/scene/environment.h"
 #include "tests/engine/render/shading_scene.h"
 
 using namespace shading;

@@ -2,6 +2,7 @@
 // shadow of the clouds on the ground.
 #include <gtest/gtest.h>
 
+#include "engine/render/lighting.h"
 #include "tests/engine/render/shading_scene.h"
 
 using namespace shading;

@@ -1,4 +1,4 @@
-#include "engine/materials/colour_table.h"
+#include "engine/functions/colour_table.h"
 
 #include <gtest/gtest.h>
 

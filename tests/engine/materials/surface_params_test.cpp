@@ -6,7 +6,7 @@
 
 #include "engine/functions/noise.h"
 #include "engine/materials/texture.h"
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/release_callbacks.h"
 
 namespace {
 

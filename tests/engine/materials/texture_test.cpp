@@ -6,10 +6,10 @@
 
 #include "engine/functions/noise.h"
 #include "engine/objects/primitives.h"
-#include "engine/render/context.h"
-#include "engine/render/environment.h"
-#include "engine/render/landscape.h"
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/context.h"
+#include "engine/scene/environment.h"
+#include "engine/scene/landscape.h"
+#include "engine/scene/release_callbacks.h"
 
 namespace {
 

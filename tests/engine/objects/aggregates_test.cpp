@@ -5,7 +5,7 @@
 
 #include "engine/objects/block_object.h"
 #include "engine/objects/object_tools.h"
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/release_callbacks.h"
 #include "tests/engine/objects/scene_helpers.h"
 
 using namespace scene;

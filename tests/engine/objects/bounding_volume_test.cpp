@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/release_callbacks.h"
 #include "tests/engine/objects/scene_helpers.h"
 
 using namespace scene;

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "engine/materials/texture.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/landscape.h"
 #include "tests/engine/objects/scene_helpers.h"
 
 using namespace scene;

@@ -8,7 +8,7 @@
 #include "engine/objects/object.h"
 #include "engine/objects/object_tools.h"
 #include "engine/objects/primitives.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/materials/texture.h"
-#include "engine/render/context.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/context.h"
+#include "engine/scene/landscape.h"
 
 namespace {
 

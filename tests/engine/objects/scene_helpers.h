@@ -6,7 +6,7 @@
 
 #include "engine/objects/aggregates.h"
 #include "engine/objects/primitives.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 
 namespace scene {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/release_callbacks.h"
 #include "tests/engine/render/shading_scene.h"
 
 using namespace shading;

@@ -1,4 +1,4 @@
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/render/environment.h"
+#include "engine/scene/environment.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "engine/materials/texture.h"
-#include "engine/objects/objects_list.h"
+#include "engine/geometry/objects_list.h"
 #include "engine/objects/primitives.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/render/landscape.h"
+#include "engine/scene/landscape.h"
 
 #include <gtest/gtest.h>
 

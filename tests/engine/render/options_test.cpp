@@ -1,4 +1,4 @@
-#include "engine/render/options.h"
+#include "engine/functions/options.h"
 
 #include <gtest/gtest.h>
 

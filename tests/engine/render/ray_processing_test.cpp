@@ -7,8 +7,8 @@
 
 #include "engine/functions/fonction3d.h"
 #include "engine/functions/noise.h"
-#include "engine/materials/colour_table.h"
-#include "engine/render/options.h"
+#include "engine/functions/colour_table.h"
+#include "engine/functions/options.h"
 #include "tests/engine/render/render_scene.h"
 
 using render_test::Make;

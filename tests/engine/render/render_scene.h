@@ -6,9 +6,9 @@
 #include "engine/objects/bounding_volume.h"
 #include "engine/objects/primitives.h"
 #include "engine/render/camera.h"
-#include "engine/render/context.h"
-#include "engine/render/environment.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/context.h"
+#include "engine/scene/environment.h"
+#include "engine/scene/landscape.h"
 
 namespace render_test {
 

@@ -13,9 +13,9 @@
 #include "engine/objects/primitives.h"
 #include "engine/platform/random.h"
 #include "engine/render/atmosphere.h"
-#include "engine/render/context.h"
-#include "engine/render/environment.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/context.h"
+#include "engine/scene/environment.h"
+#include "engine/scene/landscape.h"
 #include "engine/render/ray_processing.h"
 
 namespace shading {

@@ -10,7 +10,7 @@
 #include "engine/functions/fonction3d.h"
 #include "engine/platform/random.h"
 #include "engine/render/camera.h"
-#include "engine/render/document.h"
+#include "engine/scene/document.h"
 #include "engine/render/preparation.h"
 #include "engine/render/sampling.h"
 #include "engine/terrain/terrain.h"

@@ -14,7 +14,7 @@
 #include "engine/objects/object_tools.h"
 #include "engine/platform/memory.h"
 #include "engine/platform/messages.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 
 namespace {
 

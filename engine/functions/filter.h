@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/materials/key_array.h"
+#include "engine/functions/key_array.h"
 
 #pragma pack(push, 1)
 

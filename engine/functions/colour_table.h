@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/geometry/colours.h"
-#include "engine/materials/key_array.h"
+#include "engine/functions/key_array.h"
 
 #pragma pack(push, 1)
 

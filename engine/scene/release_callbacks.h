@@ -1,5 +1,8 @@
 // The host's release callbacks: the engine hands objects, lists, materials and
 // functions that belong to the host back through these, and never deletes them itself.
+// Functions are given back here; objects and list elements by objects/ (ReleaseObject,
+// ReleaseListElement) and materials by materials/ (ReleaseMaterial), each layer through
+// the callback installed here.
 #pragma once
 
 class BasicObject;
@@ -17,10 +20,12 @@ typedef void (*ReleaseFunctionCallback)(Fonction3D* function);
 void SetReleaseCallbacks(ReleaseObjectCallback releaseObject, ReleaseListCallback releaseList,
                          ReleaseMaterialCallback releaseMaterial, ReleaseFunctionCallback releaseFunction);
 
-// Hand an item back through its callback. Without an installed callback the engine
-// releases it itself: a list element is removed and its object deleted, an object,
-// material or function is deleted, so that nothing leaks when no host is connected.
-void ReleaseObject(BasicObject* object);
-void ReleaseListElement(ObjectsList* list, int index);
-void ReleaseMaterial(Texture* material);
+// The installed callbacks; null while none is installed, and the engine then releases
+// the item itself.
+ReleaseObjectCallback InstalledReleaseObject();
+ReleaseListCallback InstalledReleaseList();
+ReleaseMaterialCallback InstalledReleaseMaterial();
+ReleaseFunctionCallback InstalledReleaseFunction();
+
+// Hands a function back through its callback, or deletes it when no host is connected.
 void ReleaseFunction(Fonction3D* function);

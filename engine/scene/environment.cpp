@@ -1,4 +1,4 @@
-#include "engine/render/environment.h"
+#include "engine/scene/environment.h"
 
 #include <unistd.h>
 

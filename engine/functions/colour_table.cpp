@@ -1,4 +1,4 @@
-#include "engine/materials/colour_table.h"
+#include "engine/functions/colour_table.h"
 
 TableDeCouleurs::TableDeCouleurs() : KeyArray<VALCLR>(2, 0) { Add(VALCLR(10000, CLR(0, 0, 0))); }
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/materials/colour_table.h"
+#include "engine/functions/colour_table.h"
 
 #pragma pack(push, 1)
 

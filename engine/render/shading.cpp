@@ -5,9 +5,10 @@
 #include "engine/lights/light.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/object.h"
-#include "engine/render/context.h"
-#include "engine/render/environment.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/context.h"
+#include "engine/scene/environment.h"
+#include "engine/scene/landscape.h"
+#include "engine/render/lighting.h"
 #include "engine/render/ray_processing.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/render/landscape.h"
+#include "engine/scene/landscape.h"
 
 bool TPaysage::IsLayerActive(unsigned layer) const { return GetLayerStatus(layer) == 2; }
 

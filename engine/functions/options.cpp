@@ -1,4 +1,4 @@
-#include "engine/render/options.h"
+#include "engine/functions/options.h"
 
 Options::Options() {
   // CLR stores blue, green, red: 255, 191, 149 is a light sky blue.

@@ -1,8 +1,6 @@
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/release_callbacks.h"
 
 #include "engine/functions/fonction3d.h"
-#include "engine/materials/texture.h"
-#include "engine/objects/object.h"
 
 namespace {
 
@@ -21,29 +19,10 @@ void SetReleaseCallbacks(ReleaseObjectCallback releaseObject, ReleaseListCallbac
   functionCallback = releaseFunction;
 }
 
-void ReleaseObject(BasicObject* object) {
-  if (objectCallback)
-    objectCallback(object);
-  else
-    delete object;
-}
-
-void ReleaseListElement(ObjectsList* list, int index) {
-  if (listCallback) {
-    listCallback(list, index);
-    return;
-  }
-  BasicObject* object = (*list)[index];
-  list->Detach(index);
-  delete object;
-}
-
-void ReleaseMaterial(Texture* material) {
-  if (materialCallback)
-    materialCallback(material);
-  else
-    delete material;
-}
+ReleaseObjectCallback InstalledReleaseObject() { return objectCallback; }
+ReleaseListCallback InstalledReleaseList() { return listCallback; }
+ReleaseMaterialCallback InstalledReleaseMaterial() { return materialCallback; }
+ReleaseFunctionCallback InstalledReleaseFunction() { return functionCallback; }
 
 void ReleaseFunction(Fonction3D* function) {
   if (functionCallback)

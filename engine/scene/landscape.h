@@ -7,7 +7,7 @@
 #include "engine/geometry/array.h"
 #include "engine/geometry/colours.h"
 #include "engine/geometry/vectors.h"
-#include "engine/materials/colour_table.h"
+#include "engine/functions/colour_table.h"
 
 class ObjectsList;
 class Texture;

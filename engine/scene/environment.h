@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/render/release_callbacks.h"
+#include "engine/scene/release_callbacks.h"
 
 // Which quality preset is in force.
 enum TWhichRenderSetting : int32_t {

@@ -1,4 +1,4 @@
-#include "engine/materials/filter.h"
+#include "engine/functions/filter.h"
 
 #include <cmath>
 
