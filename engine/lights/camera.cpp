@@ -242,3 +242,7 @@ TDrawInfo& TDrawInfo::operator=(const TDrawInfo& other) {
 }
 
 TDrawInfo::~TDrawInfo() { delete DefaultCamera; }
+
+namespace {
+[[maybe_unused]] const bool copierRegistered = RegisterObjectCopier(BasicObject::TypeCamera, CopyOfKind<TCamera>);
+}  // namespace

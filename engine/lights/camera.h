@@ -30,7 +30,7 @@ class TCamera : public Planar {
   TCamera(const TCamera& other);
   // Copies the planar part and the four floats.
   TCamera& operator=(const TCamera& other);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   // The viewing direction and the four floats.
   bool operator==(const TCamera& other) const;
 

@@ -305,5 +305,13 @@ BasicObject* TLaserLight::Clone() const { return CopyAs(*this); }
 TLight* CopyLight(BasicObject* light) {
   if (!dynamic_cast<TLight*>(light))
     return nullptr;
-  return static_cast<TLight*>(light->Clone());
+  return dynamic_cast<TLight*>(light->Clone());
 }
+
+namespace {
+[[maybe_unused]] const bool copiersRegistered =
+    RegisterObjectCopier(BasicObject::TypeDirectionalLight, CopyOfKind<TDirectionLight>) &&
+    RegisterObjectCopier(BasicObject::TypePointLight, CopyOfKind<TPointLight>) &&
+    RegisterObjectCopier(BasicObject::TypeSpotLight, CopyOfKind<TSpotLight>) &&
+    RegisterObjectCopier(BasicObject::TypeLaserLight, CopyOfKind<TLaserLight>);
+}  // namespace

@@ -60,7 +60,7 @@ class TDirectionLight : public TLight {
   uint8_t FollowCamera;  // re-aims at the active camera when moved
 
   TDirectionLight();
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   TDirectionLight& operator=(const TDirectionLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
@@ -79,7 +79,7 @@ class TPointLight : public TLight {
   float Power = 50.0f;
 
   TPointLight();
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   TPointLight& operator=(const TPointLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
@@ -96,7 +96,7 @@ class TSpotLight : public TLight {
   float Power = 100.0f;
 
   TSpotLight();
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   TSpotLight& operator=(const TSpotLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
@@ -112,7 +112,7 @@ class TLaserLight : public TLight {
   float Setting2 = 10.0f;
 
   TLaserLight();
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   TLaserLight& operator=(const TLaserLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;

@@ -664,3 +664,7 @@ void TMesh::PrepareNormals() {
   }
   normalsDirty = 0;
 }
+
+namespace {
+[[maybe_unused]] const bool copierRegistered = RegisterObjectCopier(BasicObject::TypeMesh, CopyOfKind<TMesh>);
+}  // namespace

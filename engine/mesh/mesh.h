@@ -105,7 +105,7 @@ class TMesh : public Obj {
   ~TMesh() override;
   // A deep copy: counts, flags, boxes, the elements and the grid.
   TMesh& operator=(const TMesh& src);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
 
   void Lock();
   void Unlock();

@@ -754,3 +754,11 @@ BasicObject* Group::Clone() const { return CopyAggregate(*this); }
 BasicObject* TCSGUnion::Clone() const { return CopyAggregate(*this); }
 BasicObject* TCSGIntersection::Clone() const { return CopyAggregate(*this); }
 BasicObject* TCSGDifference::Clone() const { return CopyAggregate(*this); }
+
+namespace {
+[[maybe_unused]] const bool copiersRegistered =
+    RegisterObjectCopier(BasicObject::TypeUnion, CopyOfKind<TCSGUnion>) &&
+    RegisterObjectCopier(BasicObject::TypeIntersection, CopyOfKind<TCSGIntersection>) &&
+    RegisterObjectCopier(BasicObject::TypeDifference, CopyOfKind<TCSGDifference>) &&
+    RegisterObjectCopier(BasicObject::TypeGroup, CopyOfKind<Group>);
+}  // namespace

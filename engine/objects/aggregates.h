@@ -58,7 +58,7 @@ class TAggregate : public TObject3D {
 class Group : public TAggregate {
  public:
   explicit Group(ObjectsList* list);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
 
   // Rendering: the nearest hit over the children (the leaf hit). Picking: the first
   // child hit in list order, or, with the box-only flag, the group itself when its box
@@ -86,14 +86,14 @@ class TCSG : public TAggregate {
 class TCSGUnion : public TCSG {
  public:
   explicit TCSGUnion(ObjectsList* list);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
 };
 
 class TCSGIntersection : public TCSG {
  public:
   explicit TCSGIntersection(ObjectsList* list);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   // Ends of the first operand's intervals are pulled in by 1e-6 each time they meet a
   // further operand, so that coincident surfaces do not leave slivers.
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
@@ -107,7 +107,7 @@ class TCSGIntersection : public TCSG {
 class TCSGDifference : public TCSG {
  public:
   explicit TCSGDifference(ObjectsList* list);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   // Not necessarily sorted: a piece left of a subtractor is queued again at the end.
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   // The first operand's box.

@@ -86,7 +86,23 @@ PictureHost PictureHostOf(BasicObject* object) {
 }
 void BasicObject::DrawWireFrame(TDrawInfo*, bool) {}
 int BasicObject::GetNumberOfChildren() { return 1; }
-BasicObject* BasicObject::Clone() const { return nullptr; }
+namespace {
+// Zero-initialised before any code runs, so registrations made at load time are never lost.
+constexpr int KindCount = BasicObject::TypeCamera + 1;
+ObjectCopier copiers[KindCount];
+}  // namespace
+
+bool RegisterObjectCopier(BasicObject::ObjectType type, ObjectCopier copier) {
+  if (type >= 0 && type < KindCount)
+    copiers[type] = copier;
+  return true;
+}
+
+BasicObject* BasicObject::Clone() const {
+  const ObjectCopier copier = type >= 0 && type < KindCount ? copiers[type] : nullptr;
+  return copier ? copier(*this) : nullptr;
+}
+
 void BasicObject::SetTexture(unsigned) {}
 void BasicObject::DecrementTextureIfGT(unsigned) {}
 unsigned BasicObject::GetTexture() { return 0; }

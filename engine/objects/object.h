@@ -102,10 +102,11 @@ class BasicObject {
   virtual void ComputeObjectSize();
   virtual unsigned GetLayer();
   virtual void SetLayer(unsigned n);
-  // Ours, after the numbered slots (the slot numbers of the subclasses below count
-  // without it): a new object of this class holding a copy of this one; null for the
-  // kinds that are never copied (bounding volumes).
-  virtual BasicObject* Clone() const;
+
+  // A new object of this kind holding a copy of this one, made by the copier its kind
+  // registered (RegisterObjectCopier); null for a kind without one (bounding volumes,
+  // unknown types). Each class has its own Clone, which its copier calls.
+  BasicObject* Clone() const;
 
   bool IsSelected() const { return (flags & SelectedBit) != 0; }
   unsigned GetWireFrameColor() const { return flags & ColourMask; }
@@ -177,6 +178,22 @@ class Planar : public Obj {
 
   void GetNormal();
 };
+
+// Copies of objects. Every kind registers how a copy of it is made, from the layer that
+// defines it, when the library loads; so code that copies objects (CopyObject, the host's
+// readers) never lists the kinds. A table rather than a virtual function, because the
+// interface's slots are numbered and stay where they are.
+typedef BasicObject* (*ObjectCopier)(const BasicObject& source);
+// Registers the copier of `type` (replacing an earlier one); returns true, so that a
+// layer can register at load time through a constant.
+bool RegisterObjectCopier(BasicObject::ObjectType type, ObjectCopier copier);
+// The copier of a class T that has a Clone of its own; null for an object of another class
+// (one whose type field was changed).
+template <class T>
+BasicObject* CopyOfKind(const BasicObject& source) {
+  const T* object = dynamic_cast<const T*>(&source);
+  return object ? object->Clone() : nullptr;
+}
 
 // The display name of a type (a 24-byte entry of a fixed table).
 const char* ObjectNames(BasicObject::ObjectType type);

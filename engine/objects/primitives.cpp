@@ -486,3 +486,14 @@ BasicObject* TCone::Clone() const { return CopyPrimitive<TCone, Obj>(*this); }
 BasicObject* TPyramide::Clone() const { return CopyPrimitive<TPyramide, Obj>(*this); }
 BasicObject* TPlane::Clone() const { return CopyPrimitive<TPlane, Obj>(*this); }
 BasicObject* InfinitePlane::Clone() const { return CopyPrimitive<InfinitePlane, Planar>(*this); }
+
+namespace {
+[[maybe_unused]] const bool copiersRegistered =
+    RegisterObjectCopier(BasicObject::TypeInfinitePlane, CopyOfKind<InfinitePlane>) &&
+    RegisterObjectCopier(BasicObject::TypePlane, CopyOfKind<TPlane>) &&
+    RegisterObjectCopier(BasicObject::TypeCylinder, CopyOfKind<Cyl>) &&
+    RegisterObjectCopier(BasicObject::TypeSphere, CopyOfKind<Sph>) &&
+    RegisterObjectCopier(BasicObject::TypeCube, CopyOfKind<TCube>) &&
+    RegisterObjectCopier(BasicObject::TypeCone, CopyOfKind<TCone>) &&
+    RegisterObjectCopier(BasicObject::TypePyramid, CopyOfKind<TPyramide>);
+}  // namespace

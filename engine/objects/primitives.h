@@ -13,7 +13,7 @@
 class Sph : public Obj {
  public:
   explicit Sph(unsigned materialIndex);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -24,7 +24,7 @@ class Sph : public Obj {
 class Cyl : public Obj {
  public:
   explicit Cyl(unsigned materialIndex);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -35,7 +35,7 @@ class Cyl : public Obj {
 class TCube : public Obj {
  public:
   explicit TCube(unsigned materialIndex);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -46,7 +46,7 @@ class TCube : public Obj {
 class TCone : public Obj {
  public:
   explicit TCone(unsigned materialIndex);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -57,7 +57,7 @@ class TCone : public Obj {
 class TPyramide : public Obj {
  public:
   explicit TPyramide(unsigned materialIndex);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -70,7 +70,7 @@ class TPyramide : public Obj {
 class TPlane : public Obj {
  public:
   explicit TPlane(unsigned materialIndex);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
@@ -82,7 +82,7 @@ class TPlane : public Obj {
 class InfinitePlane : public Planar {
  public:
   explicit InfinitePlane(unsigned materialIndex);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;

@@ -1199,3 +1199,7 @@ bool IntersectTerrainCell(const Terrain* terrain, const Ray* ray, double& x, dou
   z = point.z;
   return true;
 }
+
+namespace {
+[[maybe_unused]] const bool copierRegistered = RegisterObjectCopier(BasicObject::TypeTerrain, CopyOfKind<Terrain>);
+}  // namespace

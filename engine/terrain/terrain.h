@@ -55,7 +55,7 @@ class Terrain : public Obj, public BlockObject {
   ~Terrain() override;
   // The Obj part and the fields, and copies of both blocks: the copy owns its memory.
   Terrain& operator=(const Terrain& src);
-  BasicObject* Clone() const override;
+  BasicObject* Clone() const;
 
   void Lock();
   void Unlock();
