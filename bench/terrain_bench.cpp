@@ -100,13 +100,13 @@ BENCHMARK(BM_TerrainRaysDown)->ArgName("smooth")->Arg(0)->Arg(1)->Unit(benchmark
 BENCHMARK(BM_TerrainRaysGrazing)->ArgName("smooth")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TerrainRaysUp)->ArgName("smooth")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// PreparerRender of a landscape made of the terrain, a water plane, a sun and a camera.
+// A render session (preparation and release) of a landscape made of the terrain, a water
+// plane, a sun and a camera.
 void BM_PreparerRenderOfTheTerrain(benchmark::State& state) {
   Terrain& terrain = SharedTerrain(false);
   TPaysage landscape;
-  ObjectsList objects(1, 0, 1), selection(1, 0, 1), containers(1, 0, 1);
+  ObjectsList objects(1, 0, 1), selection(1, 0, 1);
   TArray<Texture*> materials(1, 0, 1);
-  TArray<TLight*> lights(1, 0, 1);
   Texture material;
   materials.Add(&material);
   InfinitePlane water(0);
@@ -120,15 +120,8 @@ void BM_PreparerRenderOfTheTerrain(benchmark::State& state) {
   objects.Add(&camera);
   landscape.Objects = &objects;
   landscape.Materials = &materials;
-  TOrvelleChild child(&landscape, &selection);
-  TGlobalInfo gi;
-  gi.RenderLandscape = &landscape;
-  gi.Lights = &lights;
-  TDrawInfo di;
-  di.ContainersOfCamera = &containers;
   for (auto _ : state)
-    PreparerRender(&child, &gi, &di, 1.0f);
-  ReleaseRender(&gi, &di);
+    RenderSession session(&landscape, &selection);
 }
 BENCHMARK(BM_PreparerRenderOfTheTerrain)->Unit(benchmark::kMicrosecond);
 

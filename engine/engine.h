@@ -42,6 +42,7 @@
 #include "engine/render/lighting.h"
 #include "engine/render/preparation.h"
 #include "engine/render/ray_processing.h"
+#include "engine/render/render_session.h"
 #include "engine/render/sampling.h"
 #include "engine/render/thread_records.h"
 #include "engine/scene/context.h"

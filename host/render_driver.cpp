@@ -23,18 +23,6 @@ Checkpoint DoneRows(const Checkpoint& work) {
   return snapshot;
 }
 
-// Gives every material and cloud material back its user values after the render.
-void Unprepare(TPaysage* landscape) {
-  if (landscape->Materials)
-    for (Texture* material : *landscape->Materials)
-      if (material)
-        material->DePreparer(MaterialPreparationScale);
-  if (landscape->CloudLayers)
-    for (CloudLayer* layer : *landscape->CloudLayers)
-      if (layer && layer->Material)
-        layer->Material->DePreparer(CloudPreparationScale);
-}
-
 }  // namespace
 
 RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::atomic<bool>& interrupt) {
@@ -57,36 +45,29 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
     work.rowsDone.assign(static_cast<size_t>(job.height), 0);
   }
 
-  TOrvelleChild child(landscape, nullptr);
-  TGlobalInfo gi;
-  TDrawInfo di;
-  TArray<TLight*> lights(1, 0, 1);
-  ObjectsList containers(1, 0, 1);
-  gi.RenderLandscape = landscape;
-  gi.Lights = &lights;
-  di.ContainersOfCamera = &containers;
-  PreparerRender(&child, &gi, &di, 1.0f);
-
-  RenderLoopSettings settings = SamplingFor(environment->Quality, di.Aperture != 0.0f);
-  settings.threads = job.threads;
-  settings.stopAfterRows = job.stopAfterRows;
-
+  long long samples = 0;
   Progress progress(job.height, work.RowsDone(), job.quiet);
-  double lastSave = 0.0;
-  bool saveFailed = false;
-  const long long samples = RenderRows(gi, di, settings, work, interrupt, [&](int rowsDone) {
-    progress.Show(rowsDone);
-    if (!saveFailed && rowsDone < job.height && progress.Elapsed() - lastSave >= job.checkpointSeconds) {
-      lastSave = progress.Elapsed();
-      if (!SaveCheckpoint(checkpointPath, DoneRows(work), error)) {
-        std::fprintf(stderr, "\norvelle2: %s (rendering goes on without checkpoints)\n", error.c_str());
-        saveFailed = true;
+  {
+    // The session prepares the landscape, and gives everything back when it ends.
+    RenderSession session(landscape);
+    RenderLoopSettings settings;
+    settings.threads = job.threads;
+    settings.stopAfterRows = job.stopAfterRows;
+
+    double lastSave = 0.0;
+    bool saveFailed = false;
+    samples = RenderRows(session, settings, work, interrupt, [&](int rowsDone) {
+      progress.Show(rowsDone);
+      if (!saveFailed && rowsDone < job.height && progress.Elapsed() - lastSave >= job.checkpointSeconds) {
+        lastSave = progress.Elapsed();
+        if (!SaveCheckpoint(checkpointPath, DoneRows(work), error)) {
+          std::fprintf(stderr, "\norvelle2: %s (rendering goes on without checkpoints)\n", error.c_str());
+          saveFailed = true;
+        }
       }
-    }
-  });
-  progress.Finish();
-  ReleaseRender(&gi, &di);
-  Unprepare(landscape);
+    });
+    progress.Finish();
+  }
 
   if (work.RowsDone() < job.height) {
     if (!SaveCheckpoint(checkpointPath, DoneRows(work), error)) {

@@ -92,20 +92,6 @@ TPaysage* LandscapeOf(TGlobalInfo* gi, TDrawInfo* di) {
 
 }  // namespace
 
-double TraceRayWithin(Ray* ray, float maxDistance, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di) {
-  colour = CLRINT(255, 255, 255);
-  switch (gi ? gi->RayMode : RayModeScene) {
-    case RayModeScene:
-      return ProcessARay(ray, di, maxDistance, colour, gi);
-    case RayModeMaterialPreview:
-      return ExtraireRay(ray, di, maxDistance, colour, gi);
-    case RayModeObjectPreview:
-      return ExtraireRayObject(ray, di, maxDistance, colour, gi);
-    default:
-      return MissDistance;
-  }
-}
-
 bool TLight::ComputeLightContribution(Texture* material, float blend, Ray* toLight, bool cloudShadow, VECTEUR& nrm,
                                       float invDistance, VECFLOAT& colour, TGlobalInfo* gi, TDrawInfo* di,
                                       const BasicObject* object) {
@@ -142,7 +128,8 @@ bool TLight::ComputeLightContribution(Texture* material, float blend, Ray* toLig
     if (shadows) {
       CLRINT passed;
       ray.factor = maxDistance;
-      TraceRayWithin(&ray, maxDistance, passed, gi, di);
+      passed = CLRINT(255, 255, 255);
+      TraceRay(&ray, passed, gi, di, maxDistance);
       colour.x *= passed.r / 255.0f;
       colour.y *= passed.g / 255.0f;
       colour.z *= passed.b / 255.0f;
@@ -177,7 +164,8 @@ bool TLight::ComputeLightContribution(Texture* material, float blend, Ray* toLig
             CLRINT passed;
             Ray shadow(ray);
             shadow.factor = maxDistance;
-            TraceRayWithin(&shadow, maxDistance, passed, gi, di);
+            passed = CLRINT(255, 255, 255);
+      TraceRay(&shadow, passed, gi, di, maxDistance);
             sample =
                 CLRINT(SaturatedChannel(sample.r * (passed.r / 255.0)), SaturatedChannel(sample.g * (passed.g / 255.0)),
                        SaturatedChannel(sample.b * (passed.b / 255.0)));

@@ -339,14 +339,14 @@ double PreviewRay(PreviewKind kind, Ray* ray, TDrawInfo* di, float maxDistance, 
 
 }  // namespace
 
-double TraceRay(Ray* ray, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di) {
-  switch (gi->RayMode) {
+double TraceRay(Ray* ray, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di, float maxDistance) {
+  switch (gi ? gi->RayMode : RayModeScene) {
     case RayModeScene:
-      return ProcessARay(ray, di, RayMaxDistance, colour, gi);
+      return ProcessARay(ray, di, maxDistance, colour, gi);
     case RayModeMaterialPreview:
-      return ExtraireRay(ray, di, RayMaxDistance, colour, gi);
+      return ExtraireRay(ray, di, maxDistance, colour, gi);
     case RayModeObjectPreview:
-      return ExtraireRayObject(ray, di, RayMaxDistance, colour, gi);
+      return ExtraireRayObject(ray, di, maxDistance, colour, gi);
     default:
       return MissDistance;
   }

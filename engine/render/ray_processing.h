@@ -22,10 +22,15 @@ constexpr double MissDistance = 100000000.0;
 // The maximum distance of primary, secondary and shadow rays.
 constexpr float RayMaxDistance = 200000.0f;
 
-// Traces `ray` with the ray function that gi->RayMode selects (0 ProcessARay, 1 ExtraireRay,
-// 2 ExtraireRayObject), up to RayMaxDistance, and returns its distance. Any other mode
-// leaves the colour untouched and returns MissDistance.
-double TraceRay(Ray* ray, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di);
+// Rays of this depth or deeper are neither reflected nor transmitted.
+constexpr int MaxSecondaryDepth = 6;
+
+// The one dispatch of every ray, primary, reflected, transmitted and shadow: traces `ray`
+// with the ray function that gi->RayMode selects (0 ProcessARay, 1 ExtraireRay,
+// 2 ExtraireRayObject; a null gi is a scene render) up to maxDistance, and returns its
+// distance. Any other mode leaves the colour untouched and returns MissDistance. A shadow
+// ray's colour starts white (unobstructed) and carries its remaining length in `factor`.
+double TraceRay(Ray* ray, CLRINT& colour, TGlobalInfo* gi, TDrawInfo* di, float maxDistance = RayMaxDistance);
 
 // The colour of a scene ray and the distance to what it hit (MissDistance for none).
 // A shadow ray that hits nothing comes back white (unobstructed); one that hits a surface

@@ -14,7 +14,7 @@ float SampleRect(float px, float py, CLRINT& colour, TGlobalInfo* gi, TDrawInfo*
   if (quality.MultiSample || (di->Aperture != 0.0f && quality.Distribution && quality.DepthOfFieldSampling))
     return 0.0f;
   LaunchARay(&ray, px, py, di);
-  return static_cast<float>(ProcessARay(&ray, di, RayMaxDistance, colour, gi));
+  return static_cast<float>(TraceRay(&ray, colour, gi, di));
 }
 
 void NewSampleRect(float* xs, float* ys, int n, RandomGenerator* generator) {

@@ -232,7 +232,8 @@ void Continue(const ImpactInfo& hit, Ray* ray, CLRINT& colour, TGlobalInfo* gi, 
     else
       next.insideObjects->Add(const_cast<BasicObject*>(toggle));
   }
-  TraceRayWithin(&next, limit, colour, gi, di);
+  colour = CLRINT(255, 255, 255);
+  TraceRay(&next, colour, gi, di, limit);
 }
 
 }  // namespace
@@ -310,7 +311,7 @@ float Texture::ExtraireShadow(ImpactInfo& hit, Ray* ray, WhatSide side, float di
       if (!m || !m->SurfaceFlag2)
         continue;
       const double denominator = 2.0 * m->Transparency.Absorption * solid->size;
-      double a = distance >= 200000.0f || denominator <= 0.0 ? 1.0 : distance / denominator;
+      double a = distance >= RayMaxDistance || denominator <= 0.0 ? 1.0 : distance / denominator;
       if (a > 1.0)
         a = 1.0;
       const CLR& thin = m->Transparency.TintColour2;
@@ -361,7 +362,7 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
     s.colour[0] = s.colour[1] = s.colour[2] = 192.0;
     lightingMaterial = &PlainMaterial();
   } else {
-    const bool reflections = (ray->depth < 6 && effects && q.Reflections) || !object;
+    const bool reflections = (ray->depth < MaxSecondaryDepth && effects && q.Reflections) || !object;
     const bool transparency = !(object && (!effects || !q.Transparency));
     Context c{&hit, object, bumpStep, reflections, transparency};
     if (MaterialKind == MixedMaterial) {
@@ -456,7 +457,7 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
   // behind it is composed by the sky itself, through the transparency returned.
   double total[3] = {0.0, 0.0, 0.0};
   const VECTEUR mirrored = incident - facing * (2.0 * Dot(incident, facing));
-  if (object && r * weight > 0.009f && ray->depth < 6) {
+  if (object && r * weight > 0.009f && ray->depth < MaxSecondaryDepth) {
     Ray reflected(*ray);
     reflected.origin = point + facing * 0.00001;
     reflected.direction = mirrored;
@@ -469,7 +470,7 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
     total[1] += c.g * r;
     total[2] += c.b * r;
   }
-  if (object && tau * weight > 0.009f && ray->depth < 6) {
+  if (object && tau * weight > 0.009f && ray->depth < MaxSecondaryDepth) {
     Ray through(*ray);
     through.origin = point - facing * 0.00001;
     through.direction = transmitted;

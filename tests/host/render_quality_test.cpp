@@ -28,7 +28,7 @@ TEST(RenderQuality, SampleCeilingsRiseWithTheQuality) {
   int previousCeiling = 1, previousDepthCeiling = 1;
   for (const Case& c : cases) {
     const QualitySettings q = QualityPreset(c.setting);
-    const RenderLoopSettings plain = SamplingFor(q, false), lens = SamplingFor(q, true);
+    const PixelSampling plain = SamplingFor(q, false), lens = SamplingFor(q, true);
     EXPECT_EQ(plain.adaptive, c.adaptive) << c.setting;
     EXPECT_EQ(lens.adaptive, c.adaptiveWithDepthOfField) << c.setting;
     // Depth-of-field grain shrinks as the quality rises: never fewer samples at a higher level.

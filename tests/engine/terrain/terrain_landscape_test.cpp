@@ -2,6 +2,8 @@
 // filled from a function, a water plane, a sun, the sky and a cloud layer.
 #include <gtest/gtest.h>
 
+#include "engine/render/render_session.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -36,11 +38,6 @@ struct LandscapeDocument {
   ObjectsList selection{1, 0, 1};
   TArray<Texture*> materials{1, 0, 1};
   TArray<CloudLayer*> clouds{1, 0, 1};
-  TArray<TLight*> lights{1, 0, 1};
-  ObjectsList containers{1, 0, 1};
-  TOrvelleChild child{&landscape, &selection};
-  TGlobalInfo gi;
-  TDrawInfo di;
   Terrain* terrain = nullptr;
 
   LandscapeDocument() {
@@ -67,9 +64,6 @@ struct LandscapeDocument {
     landscape.HazeHeight = 300000.0f;
     landscape.HazeStrength = 0.4f;
     landscape.HazeColour = CLR(240, 230, 220);
-    gi.RenderLandscape = &landscape;
-    gi.Lights = &lights;
-    di.ContainersOfCamera = &containers;
 
     // Rock and grass by a noise, on a fractal terrain.
     Texture* ground = shading::FlatMaterial(110, 130, 70);
@@ -121,34 +115,20 @@ struct LandscapeDocument {
   ~LandscapeDocument() {
     for (BasicObject* o : objects)
       delete o;
-    ReleaseRender(&gi, &di);
     for (Texture* m : materials)
       delete m;
     for (CloudLayer* c : clouds)
       delete c;
   }
 
+  // Renders the way orvelle2 does: one render session, its worker estimating every pixel.
   std::vector<uint8_t> Render() {
-    PreparerRender(&child, &gi, &di, 1.0f);
+    RenderSession session(&landscape, &selection);
+    RenderSession::Worker pixels(session);
     std::vector<uint8_t> rgb(Width * Height * 3);
-    RandomGenerator generator;
-    di.Random = &generator;
     for (int y = 0; y < Height; y++)
-      for (int x = 0; x < Width; x++) {
-        generator.Seed(PositionSeed(x, y));
-        CLRINT c;
-        SampleRect(static_cast<float>(x), static_cast<float>(Height - 1 - y), c, &gi, &di);
-        uint8_t* p = &rgb[(y * Width + x) * 3];
-        p[0] = static_cast<uint8_t>(c.r > 255 ? 255 : c.r);
-        p[1] = static_cast<uint8_t>(c.g > 255 ? 255 : c.g);
-        p[2] = static_cast<uint8_t>(c.b > 255 ? 255 : c.b);
-      }
-    di.Random = nullptr;
-    // The host unprepares the materials after the render.
-    for (Texture* m : materials)
-      m->DePreparer(MaterialPreparationScale);
-    for (CloudLayer* c : clouds)
-      c->Material->DePreparer(CloudPreparationScale);
+      for (int x = 0; x < Width; x++)
+        pixels.Pixel(x, y, Height, &rgb[(y * Width + x) * 3]);
     return rgb;
   }
 };
