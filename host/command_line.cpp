@@ -1,7 +1,6 @@
 #include "host/command_line.h"
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -54,6 +53,10 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequ
   app.add_option("--screen", screen, "Screen size that -f fills, as WxH (default 1920x1080)");
   std::string ground;
   app.add_option("--ground", ground, "Print the ground's altitude at X,Y (world units) and exit");
+  CLI::Option* plant = app.add_option("--plant", request.plant,
+                                      "Print the description string of a plant of species MODEL (0 to 17) and exit")
+                           ->check(CLI::Range(0, 17));
+  app.add_option("--seed", request.plantSeed, "Random seed of --plant (default 1)")->needs(plant);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -67,7 +70,8 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequ
     return CommandLineResult::Error;
   }
   if (!screen.empty() && !ParseScreen(screen, request.screenWidth, request.screenHeight)) {
-    message = "--screen: expected WxH with sides from 1 to " + std::to_string(MaxPictureSide) + ", got '" + screen + "'";
+    message =
+        "--screen: expected WxH with sides from 1 to " + std::to_string(MaxPictureSide) + ", got '" + screen + "'";
     return CommandLineResult::Error;
   }
   if (!ground.empty()) {
@@ -93,8 +97,8 @@ std::string OutputPath(const RenderRequest& request) {
 void FitToScreen(const RenderRequest& request, int& width, int& height) {
   if (width < 1 || height < 1)
     return;
-  const double scale = std::min(static_cast<double>(request.screenWidth) / width,
-                                static_cast<double>(request.screenHeight) / height);
+  const double scale =
+      std::min(static_cast<double>(request.screenWidth) / width, static_cast<double>(request.screenHeight) / height);
   width = std::max(1, static_cast<int>(width * scale));
   height = std::max(1, static_cast<int>(height * scale));
 }

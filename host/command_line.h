@@ -19,6 +19,8 @@ struct RenderRequest {
   int screenHeight = 1080;
   bool groundQuery = false;     // --ground X,Y: print the ground's altitude there, render nothing
   double groundX = 0.0, groundY = 0.0;
+  int plant = -1;               // --plant MODEL: print a plant's description string instead of rendering
+  unsigned plantSeed = 1;       // --seed N: srand(N) before growing it
 };
 
 // The largest accepted picture side and thread count.

@@ -1,8 +1,8 @@
 // orvelle2: renders landscape files into pictures.
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "biosphere/biosphere.h"
 #include "engine/scene/environment.h"
 #include "host/checkpoint.h"
 #include "host/command_line.h"
@@ -56,6 +57,14 @@ int main(int argc, char** argv) {
       return 2;
     case CommandLineResult::Run:
       break;
+  }
+
+  if (request.plant >= 0) {
+    std::srand(request.plantSeed);
+    const std::string plant = GrowPlant(static_cast<EPlantModel>(request.plant));
+    std::fwrite(plant.data(), 1, plant.size(), stdout);
+    std::fputc('\n', stdout);
+    return 0;
   }
 
   // From here on an interruption stops the render cleanly (before it starts, if need be).

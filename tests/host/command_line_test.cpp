@@ -52,9 +52,21 @@ TEST(CommandLine, AcceptsSeparateValuesAndLongOptions) {
 
 TEST(CommandLine, RefusesBadValuesWithAMessage) {
   const std::vector<std::vector<const char*>> bad = {
-      {"-x0"},        {"-x-640"},    {"-xabc"},         {"-q5"},          {"-q-1"},       {"--threads", "0"},
-      {"-y99999999"}, {"--bogus"},   {"a", "b"},        {"--screen", "x"}, {"--screen", "10x0"},
+      {"-x0"},
+      {"-x-640"},
+      {"-xabc"},
+      {"-q5"},
+      {"-q-1"},
+      {"--threads", "0"},
+      {"-y99999999"},
+      {"--bogus"},
+      {"a", "b"},
+      {"--screen", "x"},
+      {"--screen", "10x0"},
       {"--screen", "100x100junk"},
+      {"--plant", "18"},
+      {"--plant", "-1"},
+      {"--seed", "3"},
   };
   for (const auto& args : bad) {
     RenderRequest r;

@@ -1,12 +1,13 @@
 // orvelle2 run as a user runs it: exit statuses, files written or not, threads, resuming.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "biosphere/biosphere.h"
 
 namespace fs = std::filesystem;
 
@@ -101,8 +104,8 @@ TEST_F(Orvelle2, BadInputIsRefusedWithStatusTwoAndNothingWritten) {
   Write("index.json", R"({ "Objects": [ { "type": "Sphere", "material": 3 } ] })");
   Write("map.json", R"({ "Objects": [ { "type": "Terrain", "HeightMap": "missing.png" } ] })");
   const std::vector<std::vector<std::string>> cases = {
-      {"broken.json", "-oout.png"}, {"unknown.json", "-oout.png"}, {"index.json", "-oout.png"},
-      {"map.json", "-oout.png"},    {"missing.json", "-oout.png"}, {"-x0", "-oout.png"},
+      {"broken.json", "-oout.png"}, {"unknown.json", "-oout.png"},   {"index.json", "-oout.png"},
+      {"map.json", "-oout.png"},    {"missing.json", "-oout.png"},   {"-x0", "-oout.png"},
       {"-q9", "-oout.png"},         {"--threads", "0", "-oout.png"},
   };
   for (const auto& args : cases) {
@@ -131,6 +134,17 @@ TEST_F(Orvelle2, TakesTheBatchRenderersCommandLine) {
   ASSERT_EQ(Orvelle({"scenes/valley.json", "-x8", "-y6", "--quiet"}).status, 0);
   EXPECT_EQ(Read("valley.png").substr(1, 3), "PNG");
   EXPECT_FALSE(fs::exists(folder / "scenes" / "valley.png"));
+}
+
+TEST_F(Orvelle2, PrintsAPlantsDescriptionStringForItsSeed) {
+  ASSERT_EQ(Orvelle({"--plant", "4", "--seed", "7"}).status, 0);
+  const std::string seven = Read("stdout.txt");
+  std::srand(7);
+  EXPECT_EQ(seven, GrowPlant(static_cast<EPlantModel>(4)) + "\n");
+  ASSERT_EQ(Orvelle({"--plant", "4"}).status, 0);
+  std::srand(1);
+  EXPECT_EQ(Read("stdout.txt"), GrowPlant(static_cast<EPlantModel>(4)) + "\n");
+  EXPECT_NE(Read("stdout.txt"), seven);
 }
 
 TEST_F(Orvelle2, OneAndTwoThreadsRenderTheSamePicture) {

@@ -1,11 +1,15 @@
-// An outside program that knows the engine only through its installed package: it
+// An outside program that knows the libraries only through their installed packages: it
 // builds every analytic solid and both planes, transforms them and checks the hits,
-// interval lists and inside answers.
+// interval lists and inside answers, and grows a plant and reads its first value.
+#include <biosphere/biosphere.h>
 #include <engine/engine.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string_view>
+#include <vector>
 
 static int failures = 0;
 
@@ -75,6 +79,18 @@ int main() {
   Check(copy && std::string_view(copy->name) == "Sphere" && Near(Hit(*copy, VECTEUR(10, 0, -10), up, di), 8.0),
         "copied sphere");
   delete copy;
+
+  // A plant of species 4 begins with its trunk's "$(diameter)".
+  std::vector<char> plant(PlantStringMaximum);
+  std::srand(5);
+  GrowPlant(static_cast<EPlantModel>(4), plant.data());
+  Check(std::strncmp(plant.data(), "$(", 2) == 0, "a plant's string begins with its trunk");
+  char* cursor = plant.data() + 2;
+  const double diameter = ReadValue(cursor);
+  Check(diameter >= 8.4 && diameter <= 10.08 && *cursor == 0, "the trunk's diameter reads as a number");
+  plant[2 + std::strlen(plant.data() + 2)] = ')';  // ReadValue cut the string at its separator
+  std::srand(5);
+  Check(GrowPlant(static_cast<EPlantModel>(4)) == plant.data(), "the same seed gives the same plant");
 
   if (failures == 0)
     std::printf("outside program: all checks passed\n");
