@@ -97,9 +97,12 @@ TEST(RenderSession, PreparesOnConstructionAndGivesEverythingBackAtItsEnd) {
   SessionScene scene;
   {
     RenderSession session(&scene.landscape);
-    EXPECT_NE(session.View().BoundingVolume, nullptr);
-    ASSERT_NE(session.Global().Lights, nullptr);
-    EXPECT_EQ(session.Global().Lights->Count(), 1);
+    // Packed members: copied before the checks bind references to them.
+    const TBoundingVolume* volume = session.View().BoundingVolume;
+    const auto* lights = session.Global().Lights;
+    EXPECT_NE(volume, nullptr);
+    ASSERT_NE(lights, nullptr);
+    EXPECT_EQ(lights->Count(), 1);
     EXPECT_TRUE(scene.materials[0]->IsPrepared());
   }
   EXPECT_FALSE(scene.materials[0]->IsPrepared());
