@@ -100,9 +100,7 @@ class Terrain : public Obj, public BlockObject {
   // Records of each level, in the order they are stored.
   const ClusterBound* Level1() const { return clusters; }
   const ClusterBound* Level2() const { return clusters ? clusters + Level1Width() * Level1Height() : nullptr; }
-  const ClusterBound* Level3() const {
-    return clusters ? Level2() + Level2Width() * Level2Height() : nullptr;
-  }
+  const ClusterBound* Level3() const { return clusters ? Level2() + Level2Width() * Level2Height() : nullptr; }
 
  private:
   void AllocateBlocks(size_t altitudeBytes, size_t clusterBytes, bool zeroFill);

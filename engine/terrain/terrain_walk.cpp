@@ -1,0 +1,282 @@
+// The walk through the pyramid: level-2 records, the level-1 records inside those that may
+// hold the surface, and the cells inside those, for the nearest hit (inter, interInside)
+// and for all crossings (FindAllIntersections).
+#include "engine/terrain/terrain_walk.h"
+
+#include <algorithm>
+
+#include "engine/terrain/terrain_cells.h"
+
+namespace terrain_detail {
+
+namespace {
+
+// Cells visited by this thread's walks; per thread, so that counting writes nothing shared.
+thread_local unsigned long long cellsVisited = 0;
+
+struct Walker {
+  const TerrainGrid& g;
+  Line r;
+  double inv[2];      // reciprocal direction components (1e8 for a zero component)
+  double step[2][3];  // per axis and level (cell, level 1, level 2): how far past the boundary
+
+  Walker(const TerrainGrid& grid, const Line& line) : g(grid), r(line) {
+    const double d[2] = {line.d.x, line.d.y};
+    const double offsets[3] = {1.0, 4.0, 16.0};
+    for (int a = 0; a < 2; a++) {
+      inv[a] = d[a] != 0.0 ? 1.0 / d[a] : 1e8;
+      for (int level = 0; level < 3; level++)
+        step[a][level] = d[a] >= 0.0 ? offsets[level] + StepPast : -StepPast;
+    }
+  }
+
+  // Distance from (x, y) to just past the exit of record (cx, cy) of the level (shift 0,
+  // 2 or 4): the nearer of the x and y boundaries. 0 when (x, y) has already left the
+  // record across either boundary, as it has after a walk through the level below.
+  double Boundary(int cx, int cy, int level, int shift, double x, double y) const {
+    const double tx = ((cx << shift) + step[0][level] - x) * inv[0];
+    const double ty = ((cy << shift) + step[1][level] - y) * inv[1];
+    if (tx <= 0.0 || ty <= 0.0)
+      return 0.0;
+    return std::min(tx, ty);
+  }
+
+  // The ray's distance to the grid's far side, or a non-positive value when it is
+  // (nearly) past it.
+  double GridExit() const {
+    const double ex = r.d.x >= 0.0 ? (g.width - 0.001 - r.o.x) * inv[0] : -r.o.x * inv[0];
+    const double ey = r.d.y >= 0.0 ? (g.height - 0.001 - r.o.y) * inv[1] : -r.o.y * inv[1];
+    if (ex < 0.0)
+      return ey < 0.0 ? std::max(ex, ey) : ey;
+    if (ey < 0.0)
+      return ex;
+    return std::min(ex, ey);
+  }
+
+  // The record of the level holding (x, y); false outside the grid.
+  bool Record(double x, double y, int shift, int nx, int ny, int& cx, int& cy) const {
+    if (!(x > -1.0 && y > -1.0 && x < g.width + 2.0 && y < g.height + 2.0))
+      return false;
+    cx = Trunc(x) >> shift;
+    cy = Trunc(y) >> shift;
+    return cx < nx && cy < ny;
+  }
+
+  // Whether the record may hold a surface crossing: from outside, the ray is at or below
+  // its highest point or comes down to it inside the record; from inside, the same with
+  // its lowest point and a rising ray.
+  bool Descend(const ClusterBound& rec, bool inside, double t, const VECTEUR& p, int cx, int cy, int shift) const {
+    const double h = (inside ? rec.minAltitude : rec.maxAltitude) * AltitudeStep;
+    if (inside ? p.z >= h : p.z <= h)
+      return true;
+    if (inside ? r.d.z <= 0.0 : r.d.z >= 0.0)
+      return false;
+    const VECTEUR q = r.At(t + (h - p.z) / r.d.z);
+    int qx, qy;
+    const int n = shift == 4 ? 0 : 1;
+    if (!Record(q.x, q.y, shift, n == 0 ? g.n2x : g.n1x, n == 0 ? g.n2y : g.n1y, qx, qy))
+      return false;
+    return qx == cx && qy == cy;
+  }
+
+  // Walks level-2 records, level-1 records inside those that may hold the surface, and
+  // the cells inside those, calling visitor.Cell in ray order, from t until tEnd or
+  // limit. True when the visitor reported a hit.
+  template <class Visitor>
+  bool Walk(double& t, double tEnd, double limit, Visitor& visitor) const {
+    while (t < tEnd && t < limit) {
+      VECTEUR p = r.At(t);
+      int cx, cy;
+      if (!Record(p.x, p.y, 4, g.n2x, g.n2y, cx, cy))
+        return false;
+      const bool descend2 = Descend(g.level2[cy * g.n2x + cx], visitor.inside, t, p, cx, cy, 4);
+      if (descend2) {
+        const double end2 = t + Boundary(cx, cy, 2, 4, p.x, p.y) - 0.01;
+        do {
+          p = r.At(t);
+          int c1x, c1y;
+          if (!Record(p.x, p.y, 2, g.n1x, g.n1y, c1x, c1y))
+            return false;
+          const bool descend1 = Descend(g.level1[c1y * g.n1x + c1x], visitor.inside, t, p, c1x, c1y, 2);
+          if (descend1) {
+            const double exit1 = Boundary(c1x, c1y, 1, 2, p.x, p.y);
+            if (exit1 <= 0.0)
+              return false;
+            const double end1 = t + exit1 - 0.01;
+            do {
+              p = r.At(t);
+              if (!(p.x > -1.0 && p.y > -1.0))
+                return false;
+              const int i = Trunc(p.x), j = Trunc(p.y);
+              if (i > g.width || j > g.height)
+                return false;
+              cellsVisited++;
+              const CellResult result = visitor.Cell(i, j, t, p);
+              if (result != CellResult::Continue)
+                return result == CellResult::Hit;
+              const double step = Boundary(i, j, 0, 0, p.x, p.y);
+              if (step <= 0.0)
+                return false;
+              t += step;
+              if (t >= limit)
+                return false;
+            } while (t < end1 && t < tEnd);
+          }
+          p = r.At(t);
+          const double step1 = Boundary(c1x, c1y, 1, 2, p.x, p.y);
+          if (!descend1 && step1 <= 0.0)
+            return false;
+          t += step1;
+        } while (t < end2 && t < tEnd && t < limit);
+      }
+      p = r.At(t);
+      const double step2 = Boundary(cx, cy, 2, 4, p.x, p.y);
+      if (!descend2 && step2 <= 0.0)
+        return false;
+      t += step2;
+    }
+    return false;
+  }
+};
+
+// Nearest hit of a ray outside (or, with `inside`, below) the surface.
+struct NearestVisitor {
+  const TerrainGrid& g;
+  const Line& r;
+  bool inside;
+  double limit;
+  double t = 0.0;
+  VECTEUR point, normal;
+
+  CellResult Cell(int i, int j, double tWalk, const VECTEUR& p) {
+    double th;
+    VECTEUR ph, nh;
+    if (CellHit(g, r, i, j, 0.0, limit, th, ph, nh, inside ? 1 : -1) && ph.x >= 0.0 && ph.x < g.width && ph.y >= 0.0 &&
+        ph.y < g.height) {
+      t = th;
+      point = ph;
+      normal = inside ? -nh : nh;
+      return CellResult::Hit;
+    }
+    // The walk has slipped through the surface between two tests: the current point is
+    // taken as the hit. A smooth cell can bulge beyond its corners, so there the point
+    // must also lie beyond the interpolated height.
+    if (i < g.width && j < g.height && (inside ? AboveAllCorners(g, i, j, p.z) : BelowAllCorners(g, i, j, p.z)) &&
+        (!g.smooth || SmoothSideOf(g, i, j, p) == (inside ? 1 : -1))) {
+      if (tWalk + HitEpsilon >= limit)
+        return CellResult::Stop;
+      t = tWalk + HitEpsilon;
+      point = p;
+      normal = r.d.z > 0.0 ? VECTEUR(0.0, 0.0, -1.0) : VECTEUR(0.0, 0.0, 1.0);
+      return CellResult::Hit;
+    }
+    return CellResult::Continue;
+  }
+};
+
+// The shared part of inter and interInside.
+bool NearestInGrid(const TerrainGrid& g, const Line& line, bool inside, VECTEUR& point, VECTEUR& normal, double& t,
+                   double limit) {
+  const VECTEUR& o = line.o;
+  const VECTEUR& d = line.d;
+  if ((o.x > g.width - 0.01 && d.x > 0.0) || (o.x < 0.01 && d.x < 0.0) || (o.y > g.height - 0.01 && d.y > 0.0) ||
+      (o.y < 0.01 && d.y < 0.0))
+    return false;
+  const Walker walker(g, line);
+  const double exit = walker.GridExit();
+  if (exit <= 0.0)
+    return false;
+  NearestVisitor visitor{g, line, inside, limit, 0.0, VECTEUR(), VECTEUR()};
+  double walk = t;
+  if (walker.Walk(walk, exit * 0.99999, limit, visitor)) {
+    t = visitor.t;
+    point = visitor.point;
+    normal = visitor.normal;
+    return true;
+  }
+  if (!inside)
+    return false;
+  // Still below the surface at the grid's edge: the ray leaves through a side wall.
+  double best = limit;
+  bool found = false;
+  auto wall = [&](double along, double origin, double position, int axis, const VECTEUR& n) {
+    if (along == 0.0)
+      return;
+    const double dist = (position - origin) / along;
+    if (!(dist > HitEpsilon && dist < best))
+      return;
+    const VECTEUR p = line.At(dist);
+    const double other = axis == 0 ? p.y : p.x;
+    const double extent = axis == 0 ? g.height : g.width;
+    if (other >= 0.0 && other <= extent && p.z > g.minZ && p.z <= g.maxZ) {
+      best = dist;
+      point = p;
+      normal = n;
+      found = true;
+    }
+  };
+  if (d.x > 0.0)
+    wall(d.x, o.x, g.width, 0, VECTEUR(-1.0, 0.0, 0.0));
+  else if (d.x < 0.0)
+    wall(d.x, o.x, 0.0, 0, VECTEUR(1.0, 0.0, 0.0));
+  if (d.y > 0.0)
+    wall(d.y, o.y, g.height, 1, VECTEUR(0.0, -1.0, 0.0));
+  else if (d.y < 0.0)
+    wall(d.y, o.y, 0.0, 1, VECTEUR(0.0, 1.0, 0.0));
+  if (found)
+    t = best;
+  return found;
+}
+
+}  // namespace
+
+CellResult IntervalVisitor::Cell(int i, int j, double, const VECTEUR&) {
+  double th;
+  VECTEUR ph, nh;
+  while (CellHit(g, r, i, j, last, tmax, th, ph, nh)) {
+    if (!(ph.x >= 0.0 && ph.x < g.width && ph.y >= 0.0 && ph.y < g.height))
+      return CellResult::Stop;
+    last = th;
+    if (!inside) {
+      open = TInterval();
+      open.tIn = World(th);
+      open.objIn = object;
+      open.pointIn = ph;
+      open.normalIn = nh;
+    } else {
+      open.tOut = World(th);
+      open.objOut = object;
+      open.pointOut = ph;
+      open.normalOut = -nh;
+      list->Add(open);
+    }
+    inside = !inside;
+  }
+  return CellResult::Continue;
+}
+
+void WalkIntervals(const TerrainGrid& g, const Line& line, double tEnd, IntervalVisitor& visitor) {
+  const Walker walker(g, line);
+  double t = 0.0;
+  walker.Walk(t, tEnd, tEnd, visitor);
+}
+
+}  // namespace terrain_detail
+
+using namespace terrain_detail;
+
+unsigned long long TerrainCellsVisited() { return cellsVisited; }
+
+bool inter(Terrain* terrain, Ray* ray, VECTEUR& point, VECTEUR& normal, double& t, double limit, bool) {
+  TerrainGrid g;
+  if (!MakeGrid(terrain, g))
+    return false;
+  return NearestInGrid(g, Line{ray->origin, ray->direction}, false, point, normal, t, limit);
+}
+
+bool interInside(Terrain* terrain, Ray* ray, VECTEUR& point, VECTEUR& normal, double& t, double limit, bool) {
+  TerrainGrid g;
+  if (!MakeGrid(terrain, g))
+    return false;
+  return NearestInGrid(g, Line{ray->origin, ray->direction}, true, point, normal, t, limit);
+}
