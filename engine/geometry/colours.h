@@ -56,3 +56,18 @@ struct CLRINT {
 static_assert(sizeof(CLR) == 3);
 static_assert(sizeof(VALCLR) == 5);
 static_assert(sizeof(CLRINT) == 6);
+
+// Colour values computed in floating point become integers only through these two: they
+// truncate towards zero, saturate at the ends of the range and give the low end for NaN,
+// so that no value, however degenerate (a huge light, a zero divided by zero), converts
+// with undefined behaviour.
+inline int ToIntInRange(double v, int lo, int hi) {
+  if (!(v > lo))
+    return lo;
+  if (!(v < hi))
+    return hi;
+  return static_cast<int>(v);
+}
+
+// One channel of a CLRINT: 0..65535.
+inline uint16_t ToChannel(double v) { return static_cast<uint16_t>(ToIntInRange(v, 0, 65535)); }

@@ -120,12 +120,12 @@ int SpecularParams::ExtraireBrillance(const VECTEUR& point, const VECTEUR& norma
     return SaturatedInt(static_cast<float>(ValueTable[i]) * (255.0f * boost + m) / m);
   }
   const float v = FunctionPosition(point, normal, object, worldCoordinates);
-  const int intensity = static_cast<int>(ExtraireFiltre(v, &Filter1) * 255.0f * Intensity);
+  const int intensity = SaturatedInt(ExtraireFiltre(v, &Filter1) * 255.0f * Intensity);
   const float s = ExtraireFiltre(v, &Filter2) * 6.0f * Sharpness;
   return SaturatedInt(std::pow(cosine, std::exp(s)) * (static_cast<float>(intensity) + boost));
 }
 
-int SpecularParams::ExtraireBrill1() const { return static_cast<int>(255.0f * Intensity); }
+int SpecularParams::ExtraireBrill1() const { return SaturatedInt(255.0f * Intensity); }
 
 float SpecularParams::ExtraireBrill2() const { return std::exp(6.0f * Sharpness); }
 

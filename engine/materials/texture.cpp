@@ -417,7 +417,7 @@ void Texture::ExtraireCouleurMatiere(const VECTEUR& point, const VECTEUR& normal
   }
   const float v = ColourFunction.ExtraireFonction(point, normal, object, WorldCoordinates);
   const float f = ExtraireFiltre(v * 10000.0f, &ColourFilter);
-  ExtraireCouleur(static_cast<int>(f * 10000.0f), &Colours, colour);
+  ExtraireCouleur(ToIntInRange(f * 10000.0f, -100000, 100000), &Colours, colour);
 }
 
 void Texture::ExtraireCouleurBitmap(const VECTEUR& point, const VECTEUR& normal, CLRINT& colour,

@@ -39,11 +39,9 @@ Options MaterialPreviewOptions(const Texture* material) {
   return forMaterials;
 }
 
-uint16_t ToChannel(double value) { return static_cast<uint16_t>(std::clamp(value, 0.0, 65535.0)); }
-
 // A colour-table position for a value that should lie in 0..10000; anything beyond reads
 // the end keys, as the lookup does, without overflowing an integer.
-int TablePosition(double position) { return static_cast<int>(std::clamp(position, -1.0, 10001.0)); }
+int TablePosition(double position) { return ToIntInRange(position, -1, 10001); }
 
 // True when trunc(2x + 100) + trunc(2y + 100) is odd; exact for huge values too.
 bool OddChequer(double x, double y) {
@@ -81,9 +79,9 @@ void ApplyAtmosphere(const TPaysage& landscape, const Ray* ray, double transpare
   haze = (1.0 - transparency) * haze * (1.0 - 0.8 * brightness);
 
   const CLRINT hazeColour(landscape.HazeColour), fogColour(landscape.FogColour);
-  colour.r = ToChannel(colour.r + static_cast<int>(hazeColour.r * haze));
-  colour.g = ToChannel(colour.g + static_cast<int>(hazeColour.g * haze));
-  colour.b = ToChannel(colour.b + static_cast<int>(hazeColour.b * haze));
+  colour.r = ToChannel(colour.r + std::trunc(hazeColour.r * haze));
+  colour.g = ToChannel(colour.g + std::trunc(hazeColour.g * haze));
+  colour.b = ToChannel(colour.b + std::trunc(hazeColour.b * haze));
   colour.r = ToChannel((1.0 - fog) * colour.r + fogColour.r * fog);
   colour.g = ToChannel((1.0 - fog) * colour.g + fogColour.g * fog);
   colour.b = ToChannel((1.0 - fog) * colour.b + fogColour.b * fog);

@@ -30,10 +30,7 @@ struct NestingGuard {
   ~NestingGuard() { --materialNesting; }
 };
 
-void AddSaturated(uint16_t& channel, double v) {
-  double sum = static_cast<double>(channel) + std::trunc(v);
-  channel = sum <= 0.0 ? 0 : (sum >= 65535.0 ? 65535 : static_cast<uint16_t>(sum));
-}
+void AddSaturated(uint16_t& channel, double v) { channel = ToChannel(static_cast<double>(channel) + std::trunc(v)); }
 
 uint16_t Saturated(double v) {
   if (!(v > 0.0))

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <limits>
 
 #include "engine/geometry/array.h"
 #include "engine/geometry/bounding_box.h"
@@ -38,6 +39,32 @@ TEST(Records, ColourConversionReversesTheChannels) {
   EXPECT_TRUE(VALCLR(5, c) == VALCLR(5, c));
   EXPECT_FALSE(VALCLR(5, c) == VALCLR(6, c));
   EXPECT_FALSE(VALCLR(5, c) == VALCLR(5, CLR(10, 20, 31)));
+}
+
+TEST(Records, ColourValuesConvertSaturatedAndNaNSafe) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    double value;
+    uint16_t channel;
+    int inRange;  // ToIntInRange(value, -1, 10001)
+  } cases[] = {
+      {0.0, 0, 0},
+      {254.9, 254, 254},
+      {-0.5, 0, 0},
+      {-7.0, 0, -1},
+      {65534.99, 65534, 10001},
+      {65535.0, 65535, 10001},
+      {1e30, 65535, 10001},
+      {-1e30, 0, -1},
+      {inf, 65535, 10001},
+      {-inf, 0, -1},
+      {nan, 0, -1},
+      {-nan, 0, -1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ToChannel(c.value), c.channel) << c.value;
+    EXPECT_EQ(ToIntInRange(c.value, -1, 10001), c.inRange) << c.value;
+  }
 }
 
 TEST(Records, NormalisingAZeroVectorKeepsItZero) {
