@@ -17,6 +17,8 @@ struct TextPosition {
   int column = 0;
 };
 
+struct JsonMember;
+
 struct JsonNode {
   enum class Kind { Null, Boolean, Integer, Unsigned, Float, String, Array, Object };
 
@@ -27,15 +29,24 @@ struct JsonNode {
   uint64_t unsigned_ = 0;  // Unsigned (values above INT64_MAX)
   double number = 0.0;     // Float
   std::string string;
-  std::vector<JsonNode> items;                            // Array
-  std::vector<std::pair<std::string, JsonNode>> members;  // Object, in file order
-  std::vector<TextPosition> keyPositions;                 // Object: where each key starts
+  std::vector<JsonNode> items;             // Array
+  std::vector<JsonMember> members;         // Object, in file order
+  std::vector<TextPosition> keyPositions;  // Object: where each key starts
 
   bool IsNumber() const { return kind == Kind::Integer || kind == Kind::Unsigned || kind == Kind::Float; }
   // The number as a double (integers converted).
   double AsDouble() const;
   // "a number", "a string", "an object"...: for error messages.
   const char* KindName() const;
+};
+
+// One member of an object. Named like the pair it stands for; a std::pair of the still
+// incomplete JsonNode does not compile with every compiler and standard library.
+struct JsonMember {
+  std::string first;  // the key
+  JsonNode second;    // the value
+
+  JsonMember(std::string key, JsonNode value) : first(std::move(key)), second(std::move(value)) {}
 };
 
 // Deepest nesting of arrays and objects a document may have.
