@@ -11,6 +11,7 @@
 #include "engine/objects/object.h"
 #include "engine/geometry/objects_list.h"
 #include "engine/render/atmosphere.h"
+#include "host/file_reading.h"
 #include "host/json_tree.h"
 #include "host/landscape_reader.h"
 
@@ -55,7 +56,7 @@ Landscape::~Landscape() {
 }
 
 LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::string& text,
-                                          const std::string& baseFolder) {
+                                          const std::string& baseFolder, const LoadControl& control) {
   LandscapeLoadResult result;
   if (text.size() > MaxLandscapeFileBytes) {
     result.errors.push_back(name + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) + " MiB");
@@ -71,6 +72,7 @@ LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::st
   ctx.name = name;
   ctx.baseFolder = baseFolder;
   ctx.errors = &result.errors;
+  ctx.control = &control;
   ctx.warnings = &result.warnings;
   auto landscape = std::make_unique<Landscape>();
   ReadLandscape(ctx, parsed.root, *landscape);
@@ -80,33 +82,14 @@ LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::st
   return result;
 }
 
-LandscapeLoadResult LoadLandscape(const std::string& path) {
-  namespace fs = std::filesystem;
+LandscapeLoadResult LoadLandscape(const std::string& path, const LoadControl& control) {
   LandscapeLoadResult result;
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) {
-    result.errors.push_back(path + ": is a folder, not a landscape file");
+  std::string text, reason;
+  if (!ReadWholeFile(path, MaxLandscapeFileBytes, text, reason)) {
+    result.errors.push_back(path + ": cannot read the landscape file: " + reason);
     return result;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    result.errors.push_back(path + ": cannot open: " + std::strerror(errno));
-    return result;
-  }
-  // Read in pieces up to one byte past the limit, so that endless devices and pipes end too.
-  std::string text;
-  char buffer[1 << 16];
-  while (text.size() <= MaxLandscapeFileBytes && in.read(buffer, sizeof buffer).gcount() > 0)
-    text.append(buffer, static_cast<size_t>(in.gcount()));
-  if (in.bad()) {
-    result.errors.push_back(path + ": cannot read: " + std::strerror(errno));
-    return result;
-  }
-  if (text.size() > MaxLandscapeFileBytes) {
-    result.errors.push_back(path + ": the file is larger than " + std::to_string(MaxLandscapeFileBytes >> 20) + " MiB");
-    return result;
-  }
-  return LoadLandscapeFromText(path, text, fs::path(path).parent_path().string());
+  return LoadLandscapeFromText(path, text, std::filesystem::path(path).parent_path().string(), control);
 }
 
 void ReleaseHostObject(BasicObject* object) { delete object; }

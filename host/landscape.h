@@ -4,6 +4,9 @@
 // keys are the engine's record and field names; see docs/landscape-format.md.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,17 +66,33 @@ struct LandscapeLoadResult {
   bool ok() const { return landscape != nullptr; }
 };
 
+// Largest landscape file read, in bytes.
+constexpr size_t MaxLandscapeFileBytes = 64u << 20;
+// Largest terrain grid, in points along each side, and the smallest.
+constexpr int MaxTerrainSide = 8192;
+constexpr int MinTerrainSide = 2;
+
+// What loading is told while it runs: an interruption stops it (no landscape, an error
+// that says so), and long steps (sampling a function terrain) report how far they are.
+struct LoadControl {
+  const std::atomic<bool>* interrupt = nullptr;
+  // The step ("sampling the terrain Hills") and the fraction of it done, 0..1.
+  std::function<void(const std::string& step, double fraction)> progress;
+  // Most grid points a function terrain may have: the format's limit, lowered by callers
+  // that must stay fast (the fuzzer).
+  int64_t maxTerrainPoints = int64_t{MaxTerrainSide} * MaxTerrainSide;
+
+  bool Interrupted() const { return interrupt && interrupt->load(); }
+};
+
 // Reads a landscape file. Height-map paths are relative to the file's folder. Loading is
 // all or nothing: on any error no landscape is returned and nothing of it remains. The
 // noise tables must be built (InitNoise) before a file with function terrains is read.
-LandscapeLoadResult LoadLandscape(const std::string& path);
+LandscapeLoadResult LoadLandscape(const std::string& path, const LoadControl& control = {});
 // The same for text already in memory; `name` prefixes the messages and `baseFolder`
 // resolves relative height-map paths.
 LandscapeLoadResult LoadLandscapeFromText(const std::string& name, const std::string& text,
-                                          const std::string& baseFolder);
-
-// Largest landscape file read, in bytes.
-constexpr size_t MaxLandscapeFileBytes = 64u << 20;
+                                          const std::string& baseFolder, const LoadControl& control = {});
 // Most materials, cloud layers and objects (aggregates' children included) a file may
 // hold: bounds on memory, well above what a landscape needs.
 constexpr int MaxMaterials = 4096;
@@ -81,10 +100,6 @@ constexpr int MaxCloudLayers = 256;
 constexpr int MaxObjects = 100000;
 // Children of one aggregate: adding a child costs time in proportion to its siblings.
 constexpr int MaxAggregateChildren = 10000;
-// Largest terrain grid, in points along each side, and the smallest.
-constexpr int MaxTerrainSide = 8192;
-constexpr int MinTerrainSide = 2;
-
 // The host's release callbacks for Connect: everything the engine hands back belongs to
 // a Landscape, which frees it with delete.
 void ReleaseHostObject(BasicObject* object);

@@ -17,6 +17,7 @@
 #include "host/json_tree.h"
 
 class Landscape;
+struct LoadControl;
 class Texture;
 class Fonction3D;
 class FiltreNumerique;
@@ -40,9 +41,10 @@ struct ReadContext {
   // the errors can be listed in file order.
   std::vector<TextPosition> errorPositions;
   std::vector<std::string>* warnings = nullptr;  // values that are valid but look mistaken
-  unsigned materialCount = 0;  // known once the materials are read
-  int objectCount = 0;         // objects read so far, children included
-  int depth = 0;               // 0 while reading a top-level object, more inside aggregates
+  unsigned materialCount = 0;                    // known once the materials are read
+  int objectCount = 0;                           // objects read so far, children included
+  const LoadControl* control = nullptr;          // interruption, progress and limits of loading
+  int depth = 0;                                 // 0 while reading a top-level object, more inside aggregates
   // Top-level objects to stand at a height above the ground once the terrains are built.
   struct GroundPlacement {
     BasicObject* object;

@@ -229,7 +229,7 @@ Terrain* ReadTerrain(ReadContext& ctx, Fields& f) {
     }
     HeightMap picture;
     std::string error;
-    if (!ReadHeightMap(path, picture, error)) {
+    if (!ReadHeightMap(path, MaxTerrainSide, picture, error)) {
       ctx.Error(map->position, "cannot read the height map \"" + map->string + "\": " + error);
       return nullptr;
     }
@@ -262,6 +262,13 @@ Terrain* ReadTerrain(ReadContext& ctx, Fields& f) {
     ReadFunction(ctx, *function, fn);
     if (!w || !h || !scale || ctx.Failed())
       return nullptr;
+    const LoadControl* control = ctx.control;
+    if (control && *w * *h > control->maxTerrainPoints) {
+      ctx.Error(at, "a function terrain of " + std::to_string(*w) + " x " + std::to_string(*h) +
+                        " points is more than this reader samples (" + std::to_string(control->maxTerrainPoints) +
+                        " points)");
+      return nullptr;
+    }
     terrain = std::make_unique<Terrain>(static_cast<unsigned>(*w), static_cast<unsigned>(*h), 0);
     if (!terrain->altitudes) {
       ctx.Error(at, "not enough memory for the terrain");
@@ -270,13 +277,22 @@ Terrain* ReadTerrain(ReadContext& ctx, Fields& f) {
     // Sampled as a render would see it: prepared at unit size and scale.
     fn.Preparer(VECFLOAT(1.0f, 1.0f, 1.0f), 1.0f);
     const VECTEUR up(0.0, 0.0, 1.0);
-    for (int y = 0; y < *h; y++)
+    const std::string step = "sampling a terrain of " + std::to_string(*w) + " x " + std::to_string(*h) + " points";
+    for (int y = 0; y < *h; y++) {
+      // Sampling may take minutes: it listens for interruptions and reports progress.
+      if (control && control->Interrupted()) {
+        ctx.Error(at, "loading interrupted");
+        return nullptr;
+      }
+      if (control && control->progress)
+        control->progress(step, static_cast<double>(y) / static_cast<double>(*h));
       for (int x = 0; x < *w; x++) {
         const float value = fn.ExtraireFonction(static_cast<float>(x), static_cast<float>(y), 0.0f, up, nullptr, false);
         // A degenerate function (a NaN) gives the floor rather than an undefined altitude.
         const double altitude = (value > 0.0f ? std::min(static_cast<double>(value), 1.0) : 0.0) * *scale;
         terrain->SetAltitude(x, y, static_cast<int>(std::lround(altitude)));
       }
+    }
     fn.DePreparer(VECFLOAT(1.0f, 1.0f, 1.0f), 1.0f);
   }
   if (smooth)

@@ -1,16 +1,15 @@
 // orvelle2: renders landscape files into pictures.
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 #include "biosphere/biosphere.h"
 #include "engine/scene/environment.h"
@@ -18,6 +17,7 @@
 #include "host/command_line.h"
 #include "host/default_landscape.h"
 #include "host/engine_session.h"
+#include "host/file_reading.h"
 #include "host/landscape.h"
 #include "host/landscape_name.h"
 #include "host/landscape_placement.h"
@@ -33,15 +33,30 @@ void OnInterrupt(int) { interrupted = true; }
 constexpr int DefaultWidth = 640;
 constexpr int DefaultHeight = 480;
 
-bool ReadText(const std::string& path, std::string& text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file)
-    return false;
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  text = contents.str();
-  return true;
-}
+// Shows how far a long load has come, on a terminal, once it has taken a second.
+class LoadProgress {
+ public:
+  explicit LoadProgress(bool quiet) : visible(!quiet && isatty(STDERR_FILENO)), start(Clock::now()) {}
+  ~LoadProgress() {
+    if (shown)
+      std::fputc('\n', stderr);
+  }
+  void Show(const std::string& step, double fraction) {
+    const Clock::time_point now = Clock::now();
+    if (!visible || now - start < std::chrono::seconds(1) || now - last < std::chrono::milliseconds(200))
+      return;
+    last = now;
+    shown = true;
+    std::fprintf(stderr, "\rloading: %s %3d%%   ", step.c_str(), static_cast<int>(fraction * 100.0));
+    std::fflush(stderr);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  bool visible;
+  bool shown = false;
+  Clock::time_point start, last;
+};
 
 }  // namespace
 
@@ -70,28 +85,51 @@ int main(int argc, char** argv) {
   // From here on an interruption stops the render cleanly (before it starts, if need be).
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
+  // A file-size limit makes writes fail (and be reported) instead of killing the program.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   EngineSession session(std::filesystem::current_path().string());
   if (!session.Ready())
     return 1;
 
-  // The landscape: the named file, or the embedded default.
+  // The landscape: the named file (or standard input, "-"), or the embedded default.
   std::string text;
   LandscapeLoadResult loaded;
-  if (request.landscape.empty()) {
-    text = DefaultLandscapeText;
-    loaded = LoadLandscapeFromText("default landscape", text, ".");
-  } else {
-    std::vector<std::string> tried;
-    const std::string path = FindLandscapeFile(request.landscape, tried);
-    if (path.empty() || !ReadText(path, text)) {
-      std::string names;
-      for (const std::string& name : tried)
-        names += (names.empty() ? "" : ", ") + name;
-      std::fprintf(stderr, "%s: cannot read the landscape file (tried %s)\n", request.landscape.c_str(), names.c_str());
-      return 2;
+  {
+    LoadProgress loadProgress(request.quiet);
+    LoadControl control;
+    control.interrupt = &interrupted;
+    control.progress = [&](const std::string& step, double fraction) { loadProgress.Show(step, fraction); };
+    if (request.landscape.empty()) {
+      text = DefaultLandscapeText;
+      loaded = LoadLandscapeFromText("default landscape", text, ".", control);
+    } else {
+      std::vector<std::string> tried;
+      std::string path = request.landscape == "-" ? request.landscape : FindLandscapeFile(request.landscape, tried);
+      // Nothing found: read the name as given, to say why it cannot be read.
+      if (path.empty())
+        path = request.landscape;
+      std::string reason;
+      if (!ReadWholeFile(path, MaxLandscapeFileBytes, text, reason)) {
+        std::string names;
+        for (const std::string& name : tried)
+          names += (names.empty() ? "" : ", ") + name;
+        if (tried.size() > 1)
+          names = " (tried " + names + ")";
+        else
+          names.clear();
+        std::fprintf(stderr, "%s: cannot read the landscape file%s: %s\n", request.landscape.c_str(), names.c_str(),
+                     reason.c_str());
+        return 2;
+      }
+      const bool standardInput = path == "-";
+      loaded = LoadLandscapeFromText(standardInput ? "standard input" : path, text,
+                                     standardInput ? "." : std::filesystem::path(path).parent_path().string(), control);
     }
-    loaded = LoadLandscape(path);
+  }
+  if (interrupted) {
+    std::fprintf(stderr, "orvelle2: interrupted while loading the landscape\n");
+    return 130;
   }
   if (!loaded.ok()) {
     for (const std::string& error : loaded.errors)

@@ -1,16 +1,20 @@
 #include "host/picture_file.h"
 
+#include <jpeglib.h>
+#include <spng.h>
 #include <stb_image.h>
-#include <stb_image_write.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
+#include <climits>
+#include <csetjmp>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include "host/file_reading.h"
+#include "host/safe_file.h"
 
 namespace fs = std::filesystem;
 
@@ -22,75 +26,237 @@ std::string Lowered(std::string text) {
   return text;
 }
 
+std::string Size(int width, int height) { return std::to_string(width) + " x " + std::to_string(height); }
+
 // JPEG quality of written pictures.
 constexpr int JpegQuality = 95;
 
-bool WriteFormat(PictureFormat format, const std::string& path, const Picture& picture) {
-  const int stride = picture.width * 3;
-  switch (format) {
-    case PictureFormat::Bmp:
-      return stbi_write_bmp(path.c_str(), picture.width, picture.height, 3, picture.rgb.data()) != 0;
-    case PictureFormat::Png:
-      return stbi_write_png(path.c_str(), picture.width, picture.height, 3, picture.rgb.data(), stride) != 0;
-    case PictureFormat::Jpeg:
-      return stbi_write_jpg(path.c_str(), picture.width, picture.height, 3, picture.rgb.data(), JpegQuality) != 0;
-    case PictureFormat::Unknown:
-      break;
-  }
-  return false;
+// BMP: a 54-byte header, then rows from the bottom up in blue, green, red, each padded to
+// a multiple of 4 bytes. The header keeps the file size in 32 bits.
+constexpr uint64_t BmpHeaderBytes = 54;
+uint64_t BmpRowBytes(int width) { return (static_cast<uint64_t>(width) * 3 + 3) & ~uint64_t{3}; }
+uint64_t BmpFileBytes(int width, int height) {
+  return BmpHeaderBytes + BmpRowBytes(width) * static_cast<uint64_t>(height);
 }
 
-// Binary grey PNM (P5) with more than 8 bits: stb reads its big-endian samples in the
-// wrong byte order, so these files are read here. Returns false when the file is not
-// such a picture (the caller then lets stb try); `error` is set when it is one but broken.
-bool ReadWidePgm(const std::string& path, HeightMap& map, std::string& error) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file)
+void Put16(unsigned char* at, uint32_t value) {
+  at[0] = static_cast<unsigned char>(value);
+  at[1] = static_cast<unsigned char>(value >> 8);
+}
+void Put32(unsigned char* at, uint32_t value) {
+  Put16(at, value);
+  Put16(at + 2, value >> 16);
+}
+
+bool WriteBmp(SafeFile& file, const Picture& picture) {
+  unsigned char header[BmpHeaderBytes] = {'B', 'M'};
+  Put32(header + 2, static_cast<uint32_t>(BmpFileBytes(picture.width, picture.height)));
+  Put32(header + 10, BmpHeaderBytes);
+  Put32(header + 14, 40);
+  Put32(header + 18, static_cast<uint32_t>(picture.width));
+  Put32(header + 22, static_cast<uint32_t>(picture.height));
+  Put16(header + 26, 1);
+  Put16(header + 28, 24);
+  Put32(header + 34, static_cast<uint32_t>(BmpRowBytes(picture.width) * static_cast<uint64_t>(picture.height)));
+  if (!file.Write(header, sizeof header))
     return false;
-  auto readNumber = [file](long& value) {
-    int c = std::fgetc(file);
-    while (c == '#' || std::isspace(c)) {
-      if (c == '#')
-        while (c != '\n' && c != EOF)
-          c = std::fgetc(file);
-      c = std::fgetc(file);
+  std::vector<unsigned char> row(BmpRowBytes(picture.width), 0);
+  for (int y = picture.height - 1; y >= 0; y--) {
+    const uint8_t* source = picture.Pixel(0, y);
+    for (size_t i = 0; i < picture.RowBytes(); i += 3) {
+      row[i] = source[i + 2];
+      row[i + 1] = source[i + 1];
+      row[i + 2] = source[i];
     }
-    if (!std::isdigit(c))
+    if (!file.Write(row.data(), row.size()))
+      return false;
+  }
+  return true;
+}
+
+int PngOutput(spng_ctx*, void* user, void* data, size_t length) {
+  return static_cast<SafeFile*>(user)->Write(data, length) ? 0 : SPNG_IO_ERROR;
+}
+
+// PNG, encoded row by row into the file: no second copy of the picture in memory.
+bool WritePng(SafeFile& file, const Picture& picture, std::string& reason) {
+  spng_ctx* png = spng_ctx_new(SPNG_CTX_ENCODER);
+  if (!png) {
+    reason = "out of memory";
+    return false;
+  }
+  spng_ihdr header{};
+  header.width = static_cast<uint32_t>(picture.width);
+  header.height = static_cast<uint32_t>(picture.height);
+  header.bit_depth = 8;
+  header.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+  int status = spng_set_png_stream(png, PngOutput, &file);
+  if (status == 0)
+    status = spng_set_ihdr(png, &header);
+  if (status == 0)
+    status = spng_encode_image(png, nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
+  for (int y = 0; status == 0 && y < picture.height; y++)
+    status = spng_encode_row(png, picture.Pixel(0, y), picture.RowBytes());
+  spng_ctx_free(png);
+  if (status == SPNG_EOI)  // the last row ends the image
+    status = 0;
+  if (status != 0)
+    reason = spng_strerror(status);
+  return status == 0;
+}
+
+struct JpegErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void JpegFailure(j_common_ptr jpeg) {
+  JpegErrors* errors = reinterpret_cast<JpegErrors*>(jpeg->err);
+  (*jpeg->err->format_message)(jpeg, errors->message);
+  std::longjmp(errors->jump, 1);
+}
+
+struct JpegOutput {
+  jpeg_destination_mgr manager;
+  SafeFile* file;
+  unsigned char buffer[1 << 16];
+};
+
+void JpegStart(j_compress_ptr jpeg) {
+  JpegOutput* out = reinterpret_cast<JpegOutput*>(jpeg->dest);
+  out->manager.next_output_byte = out->buffer;
+  out->manager.free_in_buffer = sizeof out->buffer;
+}
+
+boolean JpegFull(j_compress_ptr jpeg) {
+  JpegOutput* out = reinterpret_cast<JpegOutput*>(jpeg->dest);
+  out->file->Write(out->buffer, sizeof out->buffer);  // a failure shows at Commit
+  JpegStart(jpeg);
+  return TRUE;
+}
+
+void JpegEnd(j_compress_ptr jpeg) {
+  JpegOutput* out = reinterpret_cast<JpegOutput*>(jpeg->dest);
+  out->file->Write(out->buffer, sizeof out->buffer - out->manager.free_in_buffer);
+}
+
+// JPEG, compressed scan line by scan line into the file.
+bool WriteJpeg(SafeFile& file, const Picture& picture, std::string& reason) {
+  jpeg_compress_struct jpeg{};
+  JpegErrors errors{};
+  JpegOutput output{};
+  jpeg.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = JpegFailure;
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_compress(&jpeg);
+    reason = errors.message;
+    return false;
+  }
+  jpeg_create_compress(&jpeg);
+  output.file = &file;
+  output.manager.init_destination = JpegStart;
+  output.manager.empty_output_buffer = JpegFull;
+  output.manager.term_destination = JpegEnd;
+  jpeg.dest = &output.manager;
+  jpeg.image_width = static_cast<JDIMENSION>(picture.width);
+  jpeg.image_height = static_cast<JDIMENSION>(picture.height);
+  jpeg.input_components = 3;
+  jpeg.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&jpeg);
+  jpeg_set_quality(&jpeg, JpegQuality, TRUE);
+  // Colour at full resolution: at this quality, halving it would show more than it saves.
+  for (int c = 0; c < jpeg.num_components; c++)
+    jpeg.comp_info[c].h_samp_factor = jpeg.comp_info[c].v_samp_factor = 1;
+  jpeg_start_compress(&jpeg, TRUE);
+  while (jpeg.next_scanline < jpeg.image_height) {
+    JSAMPROW row = const_cast<uint8_t*>(picture.Pixel(0, static_cast<int>(jpeg.next_scanline)));
+    jpeg_write_scanlines(&jpeg, &row, 1);
+  }
+  jpeg_finish_compress(&jpeg);
+  jpeg_destroy_compress(&jpeg);
+  return true;
+}
+
+// Binary PNM (P5 grey, P6 colour), read here rather than by stb, which reads samples
+// above 8 bits in the wrong byte order and returns 8-bit samples for 16-bit colour files.
+struct PnmHeader {
+  int channels = 1;
+  long width = 0, height = 0, maxValue = 0;
+  size_t dataOffset = 0;
+};
+
+// False when the bytes are not a binary PNM at all; `error` is set when they are one
+// whose header is broken.
+bool ParsePnmHeader(const unsigned char* data, size_t size, PnmHeader& header, std::string& error) {
+  if (size < 2 || data[0] != 'P' || (data[1] != '5' && data[1] != '6'))
+    return false;
+  header.channels = data[1] == '6' ? 3 : 1;
+  size_t at = 2;
+  auto number = [&](long& value) {
+    while (at < size && (data[at] == '#' || std::isspace(data[at]))) {
+      if (data[at] == '#')
+        while (at < size && data[at] != '\n')
+          at++;
+      else
+        at++;
+    }
+    if (at >= size || !std::isdigit(data[at]))
       return false;
     value = 0;
-    while (std::isdigit(c) && value < 1000000) {
-      value = value * 10 + (c - '0');
-      c = std::fgetc(file);
+    while (at < size && std::isdigit(data[at])) {
+      if (value > 100000000)
+        return false;
+      value = value * 10 + (data[at++] - '0');
     }
-    return std::isspace(c) != 0;  // exactly one white-space character ends the header's last number
+    return at < size && std::isspace(data[at]);  // one white-space character ends each number
   };
-  char magic[2] = {};
-  long width = 0, height = 0, maxValue = 0;
-  bool wide = std::fread(magic, 1, 2, file) == 2 && magic[0] == 'P' && magic[1] == '5' && readNumber(width) &&
-              readNumber(height) && readNumber(maxValue) && maxValue > 255;
-  if (!wide) {
-    std::fclose(file);
+  if (!number(header.width) || !number(header.height) || !number(header.maxValue)) {
+    error = "broken PNM header";
+    return true;
+  }
+  header.dataOffset = at + 1;
+  if (header.width < 1 || header.height < 1 || header.maxValue < 1 || header.maxValue > 65535)
+    error = "unsupported PNM header (" + std::to_string(header.width) + " x " + std::to_string(header.height) +
+            ", largest sample " + std::to_string(header.maxValue) + ")";
+  return true;
+}
+
+bool DecodePnm(const unsigned char* data, size_t size, const PnmHeader& header, int maxSide, HeightMap& map,
+               std::string& error) {
+  if (header.width > maxSide || header.height > maxSide) {
+    error = Size(static_cast<int>(std::min<long>(header.width, INT_MAX)),
+                 static_cast<int>(std::min<long>(header.height, INT_MAX))) +
+            " pixels, larger than " + Size(maxSide, maxSide);
     return false;
   }
-  if (width < 1 || height < 1 || maxValue > 65535 || width * height > 1L << 28) {
-    std::fclose(file);
-    error = path + ": unsupported PGM header";
-    return true;
+  const bool wide = header.maxValue > 255;
+  const size_t pixels = static_cast<size_t>(header.width) * static_cast<size_t>(header.height);
+  const size_t sampleBytes = (wide ? 2 : 1) * static_cast<size_t>(header.channels);
+  if (size - header.dataOffset < pixels * sampleBytes) {
+    error = "the height map is truncated";
+    return false;
   }
-  std::vector<unsigned char> bytes(static_cast<size_t>(width) * height * 2);
-  const bool complete = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  std::fclose(file);
-  if (!complete) {
-    error = path + ": the height map is truncated";
-    return true;
-  }
-  map.width = static_cast<int>(width);
-  map.height = static_cast<int>(height);
-  map.sixteenBit = true;
-  map.samples.resize(bytes.size() / 2);
-  for (size_t i = 0; i < map.samples.size(); i++) {
-    const long sample = std::min<long>((bytes[2 * i] << 8) | bytes[2 * i + 1], maxValue);
-    map.samples[i] = static_cast<uint16_t>(sample * 65535 / maxValue);
+  map.width = static_cast<int>(header.width);
+  map.height = static_cast<int>(header.height);
+  map.sixteenBit = wide;
+  map.samples.resize(pixels);
+  const unsigned char* p = data + header.dataOffset;
+  auto sample = [&]() -> uint32_t {
+    if (!wide)
+      return *p++;
+    const uint32_t raw = std::min<uint32_t>((p[0] << 8) | p[1], static_cast<uint32_t>(header.maxValue));
+    p += 2;
+    return raw * 65535u / static_cast<uint32_t>(header.maxValue);
+  };
+  for (size_t i = 0; i < pixels; i++) {
+    if (header.channels == 1) {
+      map.samples[i] = static_cast<uint16_t>(sample());
+    } else {
+      // stb's luminance of colour pictures, so that formats agree.
+      const uint32_t r = sample(), g = sample(), b = sample();
+      map.samples[i] = static_cast<uint16_t>((r * 77 + g * 150 + b * 29) >> 8);
+    }
   }
   return true;
 }
@@ -108,17 +274,61 @@ PictureFormat FormatOfPath(const std::string& path) {
   return PictureFormat::Unknown;
 }
 
-bool WritePicture(const std::string& path, const Picture& picture, std::string& error) {
+bool CheckPictureOutput(const std::string& path, int width, int height, std::string& error) {
   const PictureFormat format = FormatOfPath(path);
   if (format == PictureFormat::Unknown) {
     error = path + ": unknown picture format (use .bmp, .png or .jpg)";
     return false;
   }
+  if (width < 1 || height < 1) {
+    error = path + ": empty picture";
+    return false;
+  }
+  if (format == PictureFormat::Bmp && BmpFileBytes(width, height) > UINT32_MAX) {
+    error = path + ": a " + Size(width, height) + " picture does not fit in a BMP file (at most 4 GiB); use .png";
+    return false;
+  }
+  if (format == PictureFormat::Jpeg && (width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)) {
+    error = path + ": JPEG pictures are at most " + std::to_string(JPEG_MAX_DIMENSION) + " pixels on a side; use .png";
+    return false;
+  }
+  std::error_code ec;
+  const fs::path target(path);
+  if (fs::is_directory(target, ec)) {
+    error = path + ": is a folder, not a picture file";
+    return false;
+  }
+  // The nearest folder on the path that exists must be a folder we may write into; the
+  // ones below it are created (for relative paths) when the picture is written.
+  fs::path folder = target.parent_path();
+  while (!folder.empty() && !fs::exists(folder, ec)) {
+    if (target.is_absolute()) {
+      error = path + ": the folder " + folder.string() + " does not exist";
+      return false;
+    }
+    folder = folder.parent_path();
+  }
+  if (folder.empty())
+    folder = ".";
+  if (!fs::is_directory(folder, ec)) {
+    error = path + ": " + folder.string() + " is a file, not a folder";
+    return false;
+  }
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    error = path + ": cannot write into the folder " + folder.string() + ": " + SystemReason(errno);
+    return false;
+  }
+  return true;
+}
+
+bool WritePicture(const std::string& path, const Picture& picture, std::string& error) {
   if (picture.width < 1 || picture.height < 1 ||
       picture.rgb.size() != static_cast<size_t>(picture.width) * picture.height * 3) {
     error = path + ": empty picture";
     return false;
   }
+  if (!CheckPictureOutput(path, picture.width, picture.height, error))
+    return false;
   const fs::path target(path);
   const fs::path folder = target.parent_path();
   std::error_code ec;
@@ -129,77 +339,94 @@ bool WritePicture(const std::string& path, const Picture& picture, std::string& 
       return false;
     }
   }
-  // The temporary name keeps the extension, which some writers look at.
-  const std::string temporary =
-      (folder / (".partial-" + std::to_string(getpid()) + "-" + target.filename().string())).string();
-  errno = 0;
-  if (!WriteFormat(format, temporary, picture)) {
-    const int code = errno;
-    std::remove(temporary.c_str());
-    error = path + ": cannot write the picture" + (code ? std::string(": ") + std::strerror(code) : std::string());
+  RemoveStaleTemporaries(path);
+  SafeFile file;
+  if (!file.Open(path, error)) {
+    error = "cannot write the picture: " + error;
     return false;
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int code = errno;
-    std::remove(temporary.c_str());
-    error = path + ": cannot write the picture: " + std::strerror(code);
+  std::string reason;
+  bool encoded = true;
+  switch (FormatOfPath(path)) {
+    case PictureFormat::Bmp:
+      WriteBmp(file, picture);
+      break;
+    case PictureFormat::Png:
+      encoded = WritePng(file, picture, reason);
+      break;
+    case PictureFormat::Jpeg:
+      encoded = WriteJpeg(file, picture, reason);
+      break;
+    case PictureFormat::Unknown:
+      break;
+  }
+  // A failed write is reported with its own reason (a full disk) rather than the
+  // encoder's; either way the temporary file goes and nothing takes the final name.
+  if (!encoded && !file.Failed()) {
+    error = path + ": cannot write the picture: " + reason;
+    return false;
+  }
+  if (!file.Commit(error)) {
+    error = "cannot write the picture: " + error;
     return false;
   }
   return true;
 }
 
 bool ReadPicture(const std::string& path, Picture& picture, std::string& error) {
+  std::string bytes;
+  if (!ReadWholeFile(path, INT_MAX, bytes, error)) {
+    error = path + ": cannot read the picture: " + error;
+    return false;
+  }
+  const stbi_uc* data = reinterpret_cast<const stbi_uc*>(bytes.data());
+  const int size = static_cast<int>(bytes.size());
   int width = 0, height = 0, channels = 0;
-  unsigned char* data = stbi_load(path.c_str(), &width, &height, &channels, 3);
-  if (!data) {
-    error = path + ": cannot read the picture: " + (fs::exists(path) ? stbi_failure_reason() : "no such file");
+  if (!stbi_info_from_memory(data, size, &width, &height, &channels)) {
+    error = path + ": cannot read the picture: " + stbi_failure_reason();
+    return false;
+  }
+  if (width > MaxReadPictureSide || height > MaxReadPictureSide) {
+    error = path + ": cannot read the picture: " + Size(width, height) + " pixels, larger than " +
+            Size(MaxReadPictureSide, MaxReadPictureSide);
+    return false;
+  }
+  unsigned char* pixels = stbi_load_from_memory(data, size, &width, &height, &channels, 3);
+  if (!pixels) {
+    error = path + ": cannot read the picture: " + stbi_failure_reason();
     return false;
   }
   picture = Picture(width, height);
-  std::memcpy(picture.rgb.data(), data, picture.rgb.size());
-  stbi_image_free(data);
+  std::memcpy(picture.rgb.data(), pixels, picture.rgb.size());
+  stbi_image_free(pixels);
   return true;
 }
 
 bool ReadPictureSamples(const std::string& path, int channels, PictureSamples& picture, std::string& error) {
+  std::string bytes;
+  if (!ReadWholeFile(path, INT_MAX, bytes, error))
+    return false;
+  const stbi_uc* data = reinterpret_cast<const stbi_uc*>(bytes.data());
+  const int size = static_cast<int>(bytes.size());
   int width = 0, height = 0, inFile = 0;
-  unsigned char* data = stbi_load(path.c_str(), &width, &height, &inFile, channels);
-  if (!data) {
-    error = fs::exists(path) ? stbi_failure_reason() : "no such file";
+  if (!stbi_info_from_memory(data, size, &width, &height, &inFile)) {
+    error = stbi_failure_reason();
+    return false;
+  }
+  if (width > MaxReadPictureSide || height > MaxReadPictureSide) {
+    error = Size(width, height) + " pixels, larger than " + Size(MaxReadPictureSide, MaxReadPictureSide);
+    return false;
+  }
+  unsigned char* pixels = stbi_load_from_memory(data, size, &width, &height, &inFile, channels);
+  if (!pixels) {
+    error = stbi_failure_reason();
     return false;
   }
   picture.width = width;
   picture.height = height;
   picture.channels = channels;
-  picture.samples.assign(data, data + static_cast<size_t>(width) * height * channels);
-  stbi_image_free(data);
-  return true;
-}
-
-bool ReadHeightMap(const std::string& path, HeightMap& map, std::string& error) {
-  if (!fs::exists(path)) {
-    error = path + ": no such height-map file";
-    return false;
-  }
-  error.clear();
-  if (ReadWidePgm(path, map, error))
-    return error.empty();
-  int width = 0, height = 0, channels = 0;
-  const bool sixteenBit = stbi_is_16_bit(path.c_str()) != 0;
-  // One grey channel: stb turns colour pictures into their luminance.
-  void* data = sixteenBit ? static_cast<void*>(stbi_load_16(path.c_str(), &width, &height, &channels, 1))
-                          : static_cast<void*>(stbi_load(path.c_str(), &width, &height, &channels, 1));
-  if (!data) {
-    error = path + ": cannot read the height map: " + stbi_failure_reason();
-    return false;
-  }
-  map.width = width;
-  map.height = height;
-  map.sixteenBit = sixteenBit;
-  map.samples.resize(static_cast<size_t>(width) * height);
-  for (size_t i = 0; i < map.samples.size(); i++)
-    map.samples[i] = sixteenBit ? static_cast<uint16_t*>(data)[i] : static_cast<unsigned char*>(data)[i];
-  stbi_image_free(data);
+  picture.samples.assign(pixels, pixels + static_cast<size_t>(width) * height * channels);
+  stbi_image_free(pixels);
   return true;
 }
 
@@ -209,4 +436,65 @@ Picture CanvasPicture(HDC dc) {
   Picture picture(CanvasWidth(dc), CanvasHeight(dc));
   std::copy(CanvasPixels(dc), CanvasPixels(dc) + picture.rgb.size(), picture.rgb.begin());
   return picture;
+}
+
+bool DecodeHeightMap(const unsigned char* data, size_t size, const std::string& name, int maxSide, HeightMap& map,
+                     std::string& error) {
+  map = HeightMap();
+  PnmHeader pnm;
+  std::string reason;
+  if (ParsePnmHeader(data, size, pnm, reason)) {
+    if (reason.empty() && DecodePnm(data, size, pnm, maxSide, map, reason))
+      return true;
+    error = name + ": " + reason;
+    map = HeightMap();
+    return false;
+  }
+  if (size > INT_MAX) {
+    error = name + ": the file is too large";
+    return false;
+  }
+  // The header first: a small file may claim a huge picture.
+  const int bytes = static_cast<int>(size);
+  int width = 0, height = 0, channels = 0;
+  if (!stbi_info_from_memory(data, bytes, &width, &height, &channels)) {
+    error = name + ": cannot read the height map: " + stbi_failure_reason();
+    return false;
+  }
+  if (width > maxSide || height > maxSide) {
+    error = name + ": " + Size(width, height) + " pixels, larger than " + Size(maxSide, maxSide);
+    return false;
+  }
+  const bool sixteenBit = stbi_is_16_bit_from_memory(data, bytes) != 0;
+  int w = 0, h = 0;
+  // One grey channel: stb turns colour pictures into their luminance.
+  void* samples = sixteenBit ? static_cast<void*>(stbi_load_16_from_memory(data, bytes, &w, &h, &channels, 1))
+                             : static_cast<void*>(stbi_load_from_memory(data, bytes, &w, &h, &channels, 1));
+  if (!samples) {
+    error = name + ": cannot read the height map: " + stbi_failure_reason();
+    return false;
+  }
+  // The buffer holds w x h samples: never index it by the header's size.
+  if (w != width || h != height || w < 1 || h < 1) {
+    stbi_image_free(samples);
+    error = name + ": cannot read the height map: its size changed while decoding";
+    return false;
+  }
+  map.width = w;
+  map.height = h;
+  map.sixteenBit = sixteenBit;
+  map.samples.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+  for (size_t i = 0; i < map.samples.size(); i++)
+    map.samples[i] = sixteenBit ? static_cast<uint16_t*>(samples)[i] : static_cast<unsigned char*>(samples)[i];
+  stbi_image_free(samples);
+  return true;
+}
+
+bool ReadHeightMap(const std::string& path, int maxSide, HeightMap& map, std::string& error) {
+  std::string bytes;
+  if (!ReadWholeFile(path, MaxHeightMapFileBytes, bytes, error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return DecodeHeightMap(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), path, maxSide, map, error);
 }

@@ -1,8 +1,10 @@
 // Picture files: 24-bit pictures written as BMP, PNG or JPEG (by the file's extension)
-// without ever leaving a truncated file behind, and grey height maps read from any
-// picture format stb reads (8 or 16 bits per sample).
+// row by row, with 64-bit sizes, never leaving a truncated file behind; and grey height
+// maps read from any picture format stb reads (8 or 16 bits per sample) or from binary
+// PNM, with the size in the header checked before anything is decoded.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@ struct Picture {
   Picture(int w, int h) : width(w), height(h), rgb(static_cast<size_t>(w) * h * 3, 0) {}
   uint8_t* Pixel(int x, int y) { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
   const uint8_t* Pixel(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+  size_t RowBytes() const { return static_cast<size_t>(width) * 3; }
 };
 
 // The pixels of a canvas (a wireframe view or a picture drawn by the engine), ready to
@@ -30,10 +33,21 @@ enum class PictureFormat { Bmp, Png, Jpeg, Unknown };
 // The format a file name asks for (.bmp, .png, .jpg or .jpeg, in any case).
 PictureFormat FormatOfPath(const std::string& path);
 
-// Writes the picture to a temporary file beside `path` and renames it into place, so
-// that a failure never leaves a partial picture under the final name. The folder of a
-// relative path is created when missing. On failure returns false with `error` set.
+// Whether a picture of width x height can be written to `path`: a known extension, a size
+// the format holds (BMP files end at 4 GiB, JPEG sides at 65500), and a place to write it
+// (the name is not a folder, no folder on its path is a file). Checked before rendering;
+// false with `error` set.
+bool CheckPictureOutput(const std::string& path, int width, int height, std::string& error);
+
+// Writes the picture to a temporary file beside `path`, checking every write, syncs it
+// and renames it into place, so that a failure (a full disk) never leaves a partial
+// picture under the final name. The folder of a relative path is created when missing.
+// Temporary files of this name left by killed processes are removed first. On failure
+// returns false with `error` set.
 bool WritePicture(const std::string& path, const Picture& picture, std::string& error);
+
+// Largest side of a picture that ReadPicture decodes.
+constexpr int MaxReadPictureSide = 32768;
 
 // Reads a picture file into 8-bit RGB (any format stb reads); false with `error` set.
 bool ReadPicture(const std::string& path, Picture& picture, std::string& error);
@@ -47,6 +61,8 @@ struct PictureSamples {
   std::vector<uint8_t> samples;
 };
 
+// Reads a picture of at most MaxReadPictureSide pixels a side (refused from its header
+// when larger); `error` holds the reason alone.
 bool ReadPictureSamples(const std::string& path, int channels, PictureSamples& picture, std::string& error);
 
 // A grey height map: one sample per pixel (the luminance of colour pictures), 0..65535 for
@@ -58,4 +74,12 @@ struct HeightMap {
   std::vector<uint16_t> samples;  // rows top to bottom
 };
 
-bool ReadHeightMap(const std::string& path, HeightMap& map, std::string& error);
+// Largest height-map file read, in bytes.
+constexpr size_t MaxHeightMapFileBytes = 512u << 20;
+
+// Reads a height map whose sides are at most `maxSide` pixels; larger ones are refused
+// from their header, before their samples are decoded.
+bool ReadHeightMap(const std::string& path, int maxSide, HeightMap& map, std::string& error);
+// The same for a file's bytes in memory; `name` prefixes the messages.
+bool DecodeHeightMap(const unsigned char* data, size_t size, const std::string& name, int maxSide, HeightMap& map,
+                     std::string& error);

@@ -15,6 +15,10 @@ packages=(
   nlohmann-json3-dev
   libstb-dev
   libcli11-dev
+  libspng-dev
+  libjpeg-dev
+  clang
+  libclang-rt-14-dev
   libassimp-dev
 )
 

@@ -174,7 +174,7 @@ TEST(LandscapeErrors, TerrainsNeedAReadablePictureOrAGridTheEngineTakes) {
             "bad.json:1:37: a terrain needs either a HeightMap or a Function");
   EXPECT_EQ(FirstError(head + "\"HeightMap\": \"nowhere.png\" } ] }"),
             "bad.json:1:71: cannot read the height map \"nowhere.png\": " + DataFolder +
-                "/nowhere.png: no such height-map file");
+                "/nowhere.png: no such file");
   EXPECT_EQ(FirstError(head + "\"HeightMap\": \".\" } ] }"),
             "bad.json:1:71: the height map \".\" is a folder, not a picture");
   EXPECT_EQ(FirstError(head + "\"HeightMap\": \"line.png\" } ] }"),
@@ -223,18 +223,18 @@ TEST(LandscapeErrors, HugeListsAreRefusedAndErrorsCapped) {
 }
 
 TEST(LandscapeErrors, FilesThatCannotBeReadAreRefused) {
-  // An endless device is read only up to the size limit.
-  EXPECT_EQ(LoadLandscape("/dev/zero").errors, std::vector<std::string>{"/dev/zero: the file is larger than 64 MiB"});
+  // Devices, FIFOs and folders are refused without reading; the reason is given.
+  EXPECT_EQ(LoadLandscape("/dev/zero").errors, std::vector<std::string>{"/dev/zero: cannot read the landscape file: is not a regular file (a device, FIFO or socket)"});
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / "orvelle2-landscape-test";
   std::filesystem::create_directories(folder);
   const std::string empty = (folder / "empty.json").string();
   std::ofstream(empty).close();
   EXPECT_EQ(LoadLandscape(empty).errors, std::vector<std::string>{empty + ": the file is empty"});
   EXPECT_EQ(LoadLandscape(folder.string()).errors,
-            std::vector<std::string>{folder.string() + ": is a folder, not a landscape file"});
+            std::vector<std::string>{folder.string() + ": cannot read the landscape file: is a folder, not a file"});
   const std::string missing = (folder / "missing.json").string();
   EXPECT_EQ(LoadLandscape(missing).errors,
-            std::vector<std::string>{missing + ": cannot open: No such file or directory"});
+            std::vector<std::string>{missing + ": cannot read the landscape file: no such file"});
   std::filesystem::remove_all(folder);
 }
 

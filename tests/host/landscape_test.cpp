@@ -581,6 +581,33 @@ namespace {
 const std::filesystem::path DocsFolder =
     std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "docs";
 
+// Sampling a large function terrain takes long: loading reports progress and stops soon
+// after an interruption, with nothing loaded.
+TEST(LandscapeFile, LoadingReportsProgressAndStopsWhenInterrupted) {
+  const std::string text = R"({ "Objects": [ { "type": "Terrain", "width": 4000, "height": 4000,
+      "Function": { "Layers": [ { "Kind": 1, "Scale": [9, 9, 9], "Fractal": true, "Octaves": 32 } ] } } ] })";
+  std::atomic<bool> interrupt{false};
+  std::atomic<int> reports{0};
+  std::atomic<double> reached{0.0};
+  LoadControl control;
+  control.interrupt = &interrupt;
+  control.progress = [&](const std::string& step, double fraction) {
+    EXPECT_FALSE(step.empty());
+    EXPECT_GE(fraction, reached.load());
+    reached = fraction;
+    if (++reports == 3)
+      interrupt = true;
+  };
+  const auto start = std::chrono::steady_clock::now();
+  LandscapeLoadResult result = LoadLandscapeFromText("big.json", text, ".", control);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_FALSE(result.ok());
+  ASSERT_EQ(result.errors.size(), 1u);
+  EXPECT_NE(result.errors[0].find("interrupted"), std::string::npos) << result.errors[0];
+  EXPECT_EQ(reports.load(), 3);
+  EXPECT_LT(reached.load(), 0.01);
+}
+
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

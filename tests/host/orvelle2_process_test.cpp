@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -194,6 +197,57 @@ TEST_F(Orvelle2, AnInterruptSignalStopsTheRenderWithStatus130) {
   Outcome stopped = Wait(pid);
   EXPECT_EQ(stopped.status, 130) << stopped.errors;
   EXPECT_FALSE(fs::exists(folder / "out.png"));
+}
+
+// Inputs that never end or never come are refused at once, saying why; so are outputs
+// that cannot be written, before anything is rendered.
+TEST_F(Orvelle2, EndlessInputsAndHopelessOutputsAreRefusedAtOnce) {
+  Write("scene.json", SmallScene);
+  Write("file.txt", "a file");
+  ASSERT_EQ(mkfifo((folder / "fifo.json").c_str(), 0600), 0);
+  fs::create_directories(folder / "folder.json");
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"/dev/zero", "-oout.png"}, "not a regular file"},
+      {{"fifo.json", "-oout.png"}, "not a regular file"},
+      {{"folder.json", "-oout.png"}, "is a folder"},
+      {{"missing.json", "-oout.png"}, "no such file"},
+      {{"scene.json", "-oout.tiff", "-x8000", "-y8000"}, "unknown picture format"},
+      {{"scene.json", "-ofile.txt/out.png", "-x8000", "-y8000"}, "file.txt is a file, not a folder"},
+  };
+  for (const auto& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    Outcome run = Orvelle(c.args);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.args[0];
+    EXPECT_EQ(run.status, 2) << c.args[0] << ": " << run.errors;
+    EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.args[0] << ": " << run.errors;
+  }
+  EXPECT_FALSE(fs::exists(folder / "out.png"));
+  EXPECT_FALSE(fs::exists(folder / "out.tiff"));
+}
+
+// A full disk (a file-size limit, which orvelle2 turns into failed writes) while the
+// picture is written: status 1, no success line, no picture (the checkpoint that stays
+// is tested with the render driver).
+TEST_F(Orvelle2, AFullDiskFailsWithStatusOneAndKeepsTheCheckpoint) {
+  Write("scene.json", SmallScene);
+  struct rlimit previous {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  struct rlimit small = previous;
+  small.rlim_cur = 16 * 1024;  // the 48 KiB checkpoint and picture do not fit
+  void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const pid_t pid = Start({"scene.json", "-oout.bmp", "-x128", "-y128", "-q0", "--quiet"});
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, handler);
+  Outcome run = Wait(pid);
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_NE(run.errors.find("out.bmp: cannot write"), std::string::npos) << run.errors;
+  EXPECT_EQ(Read("stdout.txt"), "");
+  EXPECT_FALSE(fs::exists(folder / "out.bmp"));
+
 }
 
 }  // namespace

@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+
+#include "host/safe_file.h"
 
 namespace fs = std::filesystem;
 
@@ -172,7 +179,7 @@ TEST_F(PictureFiles, HeightMapsKeepSixteenBitSamples) {
   HeightMap map;
   std::string error;
   WriteGrey16Png("map16.png", w, h, samples);
-  ASSERT_TRUE(ReadHeightMap("map16.png", map, error)) << error;
+  ASSERT_TRUE(ReadHeightMap("map16.png", 8192, map, error)) << error;
   EXPECT_TRUE(map.sixteenBit);
   ASSERT_EQ(map.samples.size(), 6u);
   for (int i = 0; i < w * h; i++)
@@ -188,7 +195,7 @@ TEST_F(PictureFiles, HeightMapsKeepSixteenBitSamples) {
     }
   }
   map = HeightMap();
-  ASSERT_TRUE(ReadHeightMap("map16.pgm", map, error)) << error;
+  ASSERT_TRUE(ReadHeightMap("map16.pgm", 8192, map, error)) << error;
   EXPECT_TRUE(map.sixteenBit);
   ASSERT_EQ(map.samples.size(), 6u);
   for (int i = 0; i < w * h; i++)
@@ -196,17 +203,179 @@ TEST_F(PictureFiles, HeightMapsKeepSixteenBitSamples) {
 
   const unsigned char grey[4] = {0, 64, 128, 255};
   ASSERT_TRUE(stbi_write_png("map8.png", 2, 2, 1, grey, 2));
-  ASSERT_TRUE(ReadHeightMap("map8.png", map, error)) << error;
+  ASSERT_TRUE(ReadHeightMap("map8.png", 8192, map, error)) << error;
   EXPECT_FALSE(map.sixteenBit);
   EXPECT_EQ(map.samples[3], 255);
 
-  EXPECT_FALSE(ReadHeightMap("missing.png", map, error));
+  EXPECT_FALSE(ReadHeightMap("missing.png", 8192, map, error));
   EXPECT_NE(error.find("missing.png"), std::string::npos);
   std::ofstream("broken.png") << "not a picture";
-  EXPECT_FALSE(ReadHeightMap("broken.png", map, error));
+  EXPECT_FALSE(ReadHeightMap("broken.png", 8192, map, error));
   std::ofstream("short.pgm") << "P5\n4 4\n65535\nab";
-  EXPECT_FALSE(ReadHeightMap("short.pgm", map, error));
+  EXPECT_FALSE(ReadHeightMap("short.pgm", 8192, map, error));
   EXPECT_NE(error.find("truncated"), std::string::npos);
+}
+
+// Binary PNM of every kind is read here, sample for sample: 16-bit colour files made stb
+// hand back 8-bit samples that were then read as 16-bit ones, past the end of its buffer.
+TEST_F(PictureFiles, PnmHeightMapsOfEveryKindReadExactly) {
+  auto be16 = [](std::initializer_list<unsigned> values) {
+    std::string bytes;
+    for (unsigned v : values)
+      bytes += {static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
+    return bytes;
+  };
+  const struct {
+    std::string file;
+    bool sixteenBit;
+    std::vector<uint16_t> samples;  // 2 x 1
+  } cases[] = {
+      {"P5\n2 1\n255\n\x07\xff", false, {7, 255}},
+      {"P5 2 1 65535 " + be16({1000, 65535}), true, {1000, 65535}},
+      {"P5\n# scaled to 0..65535\n2 1\n1023\n" + be16({1023, 2000}), true, {65535, 65535}},
+      {"P6\n2 1\n255\n\x0a\x14\x1e\xff\xff\xff", false, {(10 * 77 + 20 * 150 + 30 * 29) >> 8, 255}},
+      {"P6\n2 1\n65535\n" + be16({60000, 50000, 40000, 0, 0, 65535}),
+       true,
+       {(60000 * 77 + 50000 * 150 + 40000 * 29) >> 8, (65535 * 29) >> 8}},
+  };
+  for (const auto& c : cases) {
+    std::ofstream("map.pnm", std::ios::binary) << c.file;
+    HeightMap map;
+    std::string error;
+    ASSERT_TRUE(ReadHeightMap("map.pnm", 8192, map, error)) << c.file << ": " << error;
+    EXPECT_EQ(map.width, 2);
+    EXPECT_EQ(map.height, 1);
+    EXPECT_EQ(map.sixteenBit, c.sixteenBit) << c.file;
+    EXPECT_EQ(map.samples, c.samples) << c.file;
+  }
+  // A 16-bit colour file of 2000 x 2000: every sample from the file.
+  {
+    std::ofstream big("big.ppm", std::ios::binary);
+    big << "P6\n2000 2000\n65535\n";
+    const std::string pixel = be16({256, 256, 256});
+    for (int i = 0; i < 2000 * 2000; i++)
+      big << pixel;
+  }
+  HeightMap map;
+  std::string error;
+  ASSERT_TRUE(ReadHeightMap("big.ppm", 8192, map, error)) << error;
+  EXPECT_EQ(map.samples.size(), 2000u * 2000u);
+  EXPECT_EQ(map.samples.back(), 256);
+}
+
+// Headers are believed only as far as the data goes, and sizes beyond the limit are
+// refused from the header, before anything is allocated or decoded.
+TEST_F(PictureFiles, HeightMapHeadersThatClaimTooMuchAreRefusedFirst) {
+  std::ofstream("claims.pgm", std::ios::binary) << "P5\n20000 20000\n255\n";
+  std::ofstream("short16.ppm", std::ios::binary) << "P6\n2 2\n65535\nabcdef";
+  std::ofstream("bad.pgm", std::ios::binary) << "P5\n2 x\n255\nab";
+  std::ofstream("zero.pgm", std::ios::binary) << "P5\n0 2\n255\n";
+  {
+    // A PNG whose header claims 32768 x 32768 grey pixels, with hardly any data.
+    std::ofstream bomb("bomb.png", std::ios::binary);
+    bomb.write("\x89PNG\r\n\x1a\n", 8);
+    Chunk(bomb, "IHDR", {0, 0, 0x80, 0, 0, 0, 0x80, 0, 8, 0, 0, 0, 0});
+    const unsigned char zeros[64] = {};
+    int size = 0;
+    unsigned char* z = stbi_zlib_compress(const_cast<unsigned char*>(zeros), 64, &size, 8);
+    Chunk(bomb, "IDAT", std::vector<unsigned char>(z, z + size));
+    Chunk(bomb, "IEND", {});
+    std::free(z);
+  }
+  const struct {
+    const char* file;
+    const char* message;
+  } cases[] = {
+      {"claims.pgm", "20000 x 20000 pixels, larger than 8192 x 8192"},
+      {"bomb.png", "32768 x 32768 pixels, larger than 8192 x 8192"},
+      {"short16.ppm", "truncated"},
+      {"bad.pgm", "broken PNM header"},
+      {"zero.pgm", "unsupported PNM header"},
+  };
+  for (const auto& c : cases) {
+    HeightMap map;
+    std::string error;
+    EXPECT_FALSE(ReadHeightMap(c.file, 8192, map, error)) << c.file;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.file << ": " << error;
+    EXPECT_TRUE(map.samples.empty()) << c.file;
+  }
+}
+
+// Outputs that cannot work are known before rendering.
+TEST_F(PictureFiles, OutputsAreCheckedBeforeRendering) {
+  std::ofstream("file.txt") << "a file";
+  fs::create_directories("folder.png");
+  const struct {
+    const char* path;
+    int width, height;
+    const char* message;  // null: accepted
+  } cases[] = {
+      {"a.png", 640, 480, nullptr},
+      {"new/deeper/a.JPG", 640, 480, nullptr},
+      {"a.bmp", 32768, 32768, nullptr},
+      {"a.tiff", 640, 480, "unknown picture format"},
+      {"noextension", 640, 480, "unknown picture format"},
+      {"folder.png", 640, 480, "is a folder"},
+      {"file.txt/a.png", 640, 480, "file.txt is a file, not a folder"},
+      {"file.txt/deeper/a.png", 640, 480, "file.txt is a file, not a folder"},
+      {"/nonexistent-orvelle/a.png", 640, 480, "does not exist"},
+      {"a.bmp", 40000, 40000, "does not fit in a BMP file"},
+      {"a.jpg", 70000, 100, "JPEG pictures are at most 65500"},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    EXPECT_EQ(CheckPictureOutput(c.path, c.width, c.height, error), c.message == nullptr) << c.path << ": " << error;
+    if (c.message) {
+      EXPECT_NE(error.find(c.message), std::string::npos) << c.path << ": " << error;
+    }
+  }
+  EXPECT_FALSE(fs::exists("new"));  // checking creates nothing
+}
+
+// A full disk (here a file-size limit) while writing: every format reports it, nothing
+// appears under the final name, no temporary file stays, and an older picture survives.
+TEST_F(PictureFiles, AFullDiskFailsTheWriteAndKeepsTheOldPicture) {
+  std::string error;
+  const Picture big = Gradient(300, 200);
+  ASSERT_TRUE(WritePicture("old.bmp", Gradient(4, 4), error)) << error;
+  struct rlimit previousLimit {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previousLimit), 0);
+  void (*previousHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = previousLimit;
+  small.rlim_cur = 256;  // smaller than any of the three files
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool results[3] = {WritePicture("old.bmp", big, error), WritePicture("a.png", big, error),
+                           WritePicture("a.jpg", big, error)};
+  const std::string lastError = error;
+  setrlimit(RLIMIT_FSIZE, &previousLimit);
+  std::signal(SIGXFSZ, previousHandler);
+  for (bool written : results)
+    EXPECT_FALSE(written);
+  EXPECT_NE(lastError.find("a.jpg: cannot write"), std::string::npos) << lastError;
+  EXPECT_NE(lastError.find(std::strerror(EFBIG)), std::string::npos) << lastError;
+  Picture back;
+  ASSERT_TRUE(ReadPicture("old.bmp", back, error)) << error;
+  EXPECT_EQ(back.width, 4);
+  for (const auto& entry : fs::directory_iterator("."))
+    EXPECT_EQ(entry.path().filename(), "old.bmp");
+}
+
+// Temporary names stay short whatever the picture's name, and those left by killed
+// processes are removed when the same picture is written again.
+TEST_F(PictureFiles, LongNamesWorkAndStaleTemporariesAreRemoved) {
+  const std::string longName = std::string(251, 'n') + ".png";  // 255 bytes, the most a name may have
+  std::string error;
+  ASSERT_TRUE(WritePicture(longName, Gradient(4, 4), error)) << error;
+  EXPECT_TRUE(fs::exists(longName));
+
+  const std::string temporary = TemporaryPathFor("a.png");
+  const std::string stem = temporary.substr(0, temporary.rfind('-') + 1);
+  const std::string dead = stem + "999999999", alive = stem + std::to_string(getppid());
+  std::ofstream(dead) << "left by a killed render";
+  std::ofstream(alive) << "being written by a running one";
+  ASSERT_TRUE(WritePicture("a.png", Gradient(4, 4), error)) << error;
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_TRUE(fs::exists(alive));
 }
 
 }  // namespace
