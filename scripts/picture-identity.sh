@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the pictures a refactoring must not change, and compares two such sets byte for
 # byte: the four examples and the default landscape at 320 x 240 on quality 2 and 3, and
-# the POV-Ray comparison scene at 640 x 480.
+# the POV-Ray comparison scene at 640 x 480 on THREADS threads and on one, with flat and
+# with smooth terrain.
 #
 #   scripts/picture-identity.sh render <orvelle2> <folder>   # render the set into <folder>
 #   scripts/picture-identity.sh compare <folder-a> <folder-b> # exit 1 when any picture differs
@@ -30,7 +31,10 @@ render() {
     # The scene names its height field relative to the repository's parent folder.
     sed "s|\"../../shared/bench/|\"$shared/bench/|" "$ROOT/bench/terrain-vs-povray.json" >"$out/terrain-vs-povray.json"
     "$bin" "$out/terrain-vs-povray.json" -x640 -y480 --threads "$THREADS" --quiet -o "$out/terrain-vs-povray.png"
-    rm "$out/terrain-vs-povray.json"
+    "$bin" "$out/terrain-vs-povray.json" -x640 -y480 --threads 1 --quiet -o "$out/terrain-vs-povray-1thread.png"
+    sed 's|"HeightMap":|"smoothSurface": true, "HeightMap":|' "$out/terrain-vs-povray.json" >"$out/terrain-vs-povray-smooth.json"
+    "$bin" "$out/terrain-vs-povray-smooth.json" -x640 -y480 --threads "$THREADS" --quiet -o "$out/terrain-vs-povray-smooth.png"
+    rm "$out/terrain-vs-povray.json" "$out/terrain-vs-povray-smooth.json"
   else
     echo "picture-identity: $shared/bench/terrain-1025.png is missing; the comparison scene is skipped" >&2
   fi
