@@ -343,7 +343,7 @@ TIntervalList* Terrain::FindAllIntersections(Ray* ray, TDrawInfo*) {
     return list;
 
   const Line line{o + d * entry, d};
-  IntervalVisitor visitor{g, line, this, list, exit - entry, entry, inv, false, 0.0, TInterval()};
+  IntervalVisitor visitor{g, line, this, list, exit - entry, entry, inv, false, false, 0.0, TInterval()};
   // The solid starts at the entry when the entry lies below the surface.
   if (line.o.z <= ProbeHeight(g, line.o.x, line.o.y)) {
     visitor.inside = true;

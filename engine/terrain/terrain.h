@@ -125,3 +125,6 @@ bool IntersectTerrainCell(const Terrain* terrain, const Ray* ray, double& x, dou
 // The number of cells the calling thread's terrain walks have visited so far (a
 // diagnostic for tests and benchmarks: how well the pyramid skips empty space).
 unsigned long long TerrainCellsVisited();
+// The number of level-2 records (16 x 16 cells) those walks have looked into: level-3
+// records that cannot hold the surface are passed over without looking into theirs.
+unsigned long long TerrainRecordsVisited();

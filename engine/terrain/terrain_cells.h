@@ -2,6 +2,9 @@
 // or the cubic surface of smooth mode. Internal to the terrain's files.
 #pragma once
 
+#include <algorithm>
+#include <utility>
+
 #include "engine/terrain/terrain_grid.h"
 
 namespace terrain_detail {
@@ -22,5 +25,27 @@ bool AboveAllCorners(const TerrainGrid& g, int i, int j, double z);
 
 // -1 when p lies below the smooth surface's interpolated height over cell (i, j), else 1.
 int SmoothSideOf(const TerrainGrid& g, int i, int j, const VECTEUR& p);
+
+// Flat mode, from outside: whether the line passes above the highest corner of cell
+// (i, j) over the whole cell, widened well past the triangles' edge tolerance, with a
+// margin above the most a triangle's plane rises within that tolerance. Then neither
+// triangle can be met and the line has not sunk below the corners: the cell's tests would
+// find nothing. inv holds the reciprocals of the direction's x and y (1e8 for 0).
+inline bool LinePassesAboveCell(const TerrainGrid& g, const Line& r, const double inv[2], int i, int j) {
+  constexpr double Widen = 0.001;
+  const double h00 = g.A(i, j), h10 = g.A(i + 1, j), h01 = g.A(i, j + 1), h11 = g.A(i + 1, j + 1);
+  const double high = std::max(std::max(h00, h10), std::max(h01, h11));
+  const double low = std::min(std::min(h00, h10), std::min(h01, h11));
+  double x0 = (i - Widen - r.o.x) * inv[0], x1 = (i + 1 + Widen - r.o.x) * inv[0];
+  double y0 = (j - Widen - r.o.y) * inv[1], y1 = (j + 1 + Widen - r.o.y) * inv[1];
+  if (x0 > x1)
+    std::swap(x0, x1);
+  if (y0 > y1)
+    std::swap(y0, y1);
+  // The line's lowest point over the widened cell: where it leaves a falling line, where it
+  // enters a rising one.
+  const double lowest = r.o.z + r.d.z * (r.d.z < 0.0 ? std::min(x1, y1) : std::max(x0, y0));
+  return lowest > AltitudeStep * (high + (high - low) * 1e-3) + 1e-6;
+}
 
 }  // namespace terrain_detail

@@ -19,6 +19,9 @@ bool MakeGrid(const Terrain* terrain, TerrainGrid& g) {
   g.level2 = terrain->Level2();
   g.n2x = terrain->Level2Width();
   g.n2y = terrain->Level2Height();
+  g.level3 = terrain->Level3();
+  g.n3x = terrain->Level3Width();
+  g.n3y = terrain->Level3Height();
   g.smooth = terrain->smoothSurface != 0;
   g.minZ = terrain->minAltitude * AltitudeStep;
   g.maxZ = terrain->maxAltitude * AltitudeStep;

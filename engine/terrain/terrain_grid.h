@@ -38,6 +38,8 @@ struct TerrainGrid {
   int n1x, n1y;
   const ClusterBound* level2;
   int n2x, n2y;
+  const ClusterBound* level3;
+  int n3x, n3y;
   bool smooth;
   double minZ;  // minAltitude in local units
   double maxZ;  // maxAltitude in local units

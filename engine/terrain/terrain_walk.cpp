@@ -1,6 +1,6 @@
-// The walk through the pyramid: level-2 records, the level-1 records inside those that may
-// hold the surface, and the cells inside those, for the nearest hit (inter, interInside)
-// and for all crossings (FindAllIntersections).
+// The walk through the pyramid: level-3 records, the level-2 records inside those that may
+// hold the surface, the level-1 records inside those, and their cells, for the nearest hit
+// (inter, interInside) and for all crossings (FindAllIntersections).
 #include "engine/terrain/terrain_walk.h"
 
 #include <algorithm>
@@ -11,27 +11,29 @@ namespace terrain_detail {
 
 namespace {
 
-// Cells visited by this thread's walks; per thread, so that counting writes nothing shared.
+// Cells and level-2 records visited by this thread's walks; per thread, so that counting
+// writes nothing shared.
 thread_local unsigned long long cellsVisited = 0;
+thread_local unsigned long long recordsVisited = 0;
 
 struct Walker {
   const TerrainGrid& g;
   Line r;
   double inv[2];      // reciprocal direction components (1e8 for a zero component)
-  double step[2][3];  // per axis and level (cell, level 1, level 2): how far past the boundary
+  double step[2][4];  // per axis and level (cell, levels 1 to 3): how far past the boundary
 
   Walker(const TerrainGrid& grid, const Line& line) : g(grid), r(line) {
     const double d[2] = {line.d.x, line.d.y};
-    const double offsets[3] = {1.0, 4.0, 16.0};
+    const double offsets[4] = {1.0, 4.0, 16.0, 64.0};
     for (int a = 0; a < 2; a++) {
       inv[a] = d[a] != 0.0 ? 1.0 / d[a] : 1e8;
-      for (int level = 0; level < 3; level++)
+      for (int level = 0; level < 4; level++)
         step[a][level] = d[a] >= 0.0 ? offsets[level] + StepPast : -StepPast;
     }
   }
 
   // Distance from (x, y) to just past the exit of record (cx, cy) of the level (shift 0,
-  // 2 or 4): the nearer of the x and y boundaries. 0 when (x, y) has already left the
+  // 2, 4 or 6): the nearer of the x and y boundaries. 0 when (x, y) has already left the
   // record across either boundary, as it has after a walk through the level below.
   double Boundary(int cx, int cy, int level, int shift, double x, double y) const {
     const double tx = ((cx << shift) + step[0][level] - x) * inv[0];
@@ -65,7 +67,8 @@ struct Walker {
   // Whether the record may hold a surface crossing: from outside, the ray is at or below
   // its highest point or comes down to it inside the record; from inside, the same with
   // its lowest point and a rising ray.
-  bool Descend(const ClusterBound& rec, bool inside, double t, const VECTEUR& p, int cx, int cy, int shift) const {
+  bool Descend(const ClusterBound& rec, bool inside, double t, const VECTEUR& p, int cx, int cy, int shift, int nx,
+               int ny) const {
     const double h = (inside ? rec.minAltitude : rec.maxAltitude) * AltitudeStep;
     if (inside ? p.z >= h : p.z <= h)
       return true;
@@ -73,23 +76,38 @@ struct Walker {
       return false;
     const VECTEUR q = r.At(t + (h - p.z) / r.d.z);
     int qx, qy;
-    const int n = shift == 4 ? 0 : 1;
-    if (!Record(q.x, q.y, shift, n == 0 ? g.n2x : g.n1x, n == 0 ? g.n2y : g.n1y, qx, qy))
+    if (!Record(q.x, q.y, shift, nx, ny, qx, qy))
       return false;
     return qx == cx && qy == cy;
   }
 
-  // Walks level-2 records, level-1 records inside those that may hold the surface, and
-  // the cells inside those, calling visitor.Cell in ray order, from t until tEnd or
-  // limit. True when the visitor reported a hit.
+  // Walks level-2 records of the level-3 records that may hold the surface, level-1
+  // records inside those that may, and the cells inside those, calling visitor.Cell in
+  // ray order, from t until tEnd or limit; a visitor that asks for it is not called for
+  // cells the line passes above. True when the visitor reported a hit.
   template <class Visitor>
   bool Walk(double& t, double tEnd, double limit, Visitor& visitor) const {
+    int c3x = -1, c3y = -1;  // the level-3 record being walked through
     while (t < tEnd && t < limit) {
       VECTEUR p = r.At(t);
       int cx, cy;
       if (!Record(p.x, p.y, 4, g.n2x, g.n2y, cx, cy))
         return false;
-      const bool descend2 = Descend(g.level2[cy * g.n2x + cx], visitor.inside, t, p, cx, cy, 4);
+      if (cx >> 2 != c3x || cy >> 2 != c3y) {
+        // A new level-3 record: passed over in one step when it cannot hold the surface.
+        const int qx = cx >> 2, qy = cy >> 2;
+        if (!Descend(g.level3[qy * g.n3x + qx], visitor.inside, t, p, qx, qy, 6, g.n3x, g.n3y)) {
+          const double step3 = Boundary(qx, qy, 3, 6, p.x, p.y);
+          if (step3 <= 0.0)
+            return false;
+          t += step3;
+          continue;
+        }
+        c3x = qx;
+        c3y = qy;
+      }
+      recordsVisited++;
+      const bool descend2 = Descend(g.level2[cy * g.n2x + cx], visitor.inside, t, p, cx, cy, 4, g.n2x, g.n2y);
       if (descend2) {
         const double end2 = t + Boundary(cx, cy, 2, 4, p.x, p.y) - 0.01;
         do {
@@ -97,7 +115,7 @@ struct Walker {
           int c1x, c1y;
           if (!Record(p.x, p.y, 2, g.n1x, g.n1y, c1x, c1y))
             return false;
-          const bool descend1 = Descend(g.level1[c1y * g.n1x + c1x], visitor.inside, t, p, c1x, c1y, 2);
+          const bool descend1 = Descend(g.level1[c1y * g.n1x + c1x], visitor.inside, t, p, c1x, c1y, 2, g.n1x, g.n1y);
           if (descend1) {
             const double exit1 = Boundary(c1x, c1y, 1, 2, p.x, p.y);
             if (exit1 <= 0.0)
@@ -111,9 +129,11 @@ struct Walker {
               if (i > g.width || j > g.height)
                 return false;
               cellsVisited++;
-              const CellResult result = visitor.Cell(i, j, t, p);
-              if (result != CellResult::Continue)
-                return result == CellResult::Hit;
+              if (!(visitor.skipCellsAbove && LinePassesAboveCell(g, r, inv, i, j))) {
+                const CellResult result = visitor.Cell(i, j, t, p);
+                if (result != CellResult::Continue)
+                  return result == CellResult::Hit;
+              }
               const double step = Boundary(i, j, 0, 0, p.x, p.y);
               if (step <= 0.0)
                 return false;
@@ -145,6 +165,7 @@ struct NearestVisitor {
   const Line& r;
   bool inside;
   double limit;
+  bool skipCellsAbove;  // flat mode from outside: cells the line passes above hold no hit
   double t = 0.0;
   VECTEUR point, normal;
 
@@ -186,7 +207,7 @@ bool NearestInGrid(const TerrainGrid& g, const Line& line, bool inside, VECTEUR&
   const double exit = walker.GridExit();
   if (exit <= 0.0)
     return false;
-  NearestVisitor visitor{g, line, inside, limit, 0.0, VECTEUR(), VECTEUR()};
+  NearestVisitor visitor{g, line, inside, limit, !inside && !g.smooth, 0.0, VECTEUR(), VECTEUR()};
   double walk = t;
   if (walker.Walk(walk, exit * 0.99999, limit, visitor)) {
     t = visitor.t;
@@ -266,6 +287,8 @@ void WalkIntervals(const TerrainGrid& g, const Line& line, double tEnd, Interval
 using namespace terrain_detail;
 
 unsigned long long TerrainCellsVisited() { return cellsVisited; }
+
+unsigned long long TerrainRecordsVisited() { return recordsVisited; }
 
 bool inter(Terrain* terrain, Ray* ray, VECTEUR& point, VECTEUR& normal, double& t, double limit, bool) {
   TerrainGrid g;

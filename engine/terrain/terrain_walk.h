@@ -18,7 +18,8 @@ struct IntervalVisitor {
   double entry;  // the walk's origin, from the moved-back origin
   double inv;    // world units per grid-frame unit
   bool inside;
-  double last = 0.0;  // the previous crossing
+  bool skipCellsAbove = false;  // every crossing counts
+  double last = 0.0;            // the previous crossing
   TInterval open;
 
   double World(double t) const { return (t + entry) * inv - 100000.0; }

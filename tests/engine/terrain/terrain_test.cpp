@@ -15,6 +15,7 @@
 #include "engine/platform/memory.h"
 #include "engine/platform/messages.h"
 #include "engine/scene/context.h"
+#include "engine/terrain/terrain_cells.h"
 
 namespace {
 
@@ -509,11 +510,14 @@ TEST(TerrainTest, FlatModeNearestHitAgreesWithEveryTriangleWallAndFloor) {
       const double fx = p.x - i, fy = p.y - j;
       const double z = fx + fy <= 1 ? Z(*terrain, i, j) + fx * (Z(*terrain, i + 1, j) - Z(*terrain, i, j)) +
                                           fy * (Z(*terrain, i, j + 1) - Z(*terrain, i, j))
-                                    : Z(*terrain, i + 1, j + 1) + (1 - fx) * (Z(*terrain, i, j + 1) - Z(*terrain, i + 1, j + 1)) +
+                                    : Z(*terrain, i + 1, j + 1) +
+                                          (1 - fx) * (Z(*terrain, i, j + 1) - Z(*terrain, i + 1, j + 1)) +
                                           (1 - fy) * (Z(*terrain, i + 1, j) - Z(*terrain, i + 1, j + 1));
       EXPECT_NEAR(p.z, z, 1e-5);
-      const double lo = std::min({Z(*terrain, i, j), Z(*terrain, i + 1, j), Z(*terrain, i, j + 1), Z(*terrain, i + 1, j + 1)});
-      const double hi = std::max({Z(*terrain, i, j), Z(*terrain, i + 1, j), Z(*terrain, i, j + 1), Z(*terrain, i + 1, j + 1)});
+      const double lo =
+          std::min({Z(*terrain, i, j), Z(*terrain, i + 1, j), Z(*terrain, i, j + 1), Z(*terrain, i + 1, j + 1)});
+      const double hi =
+          std::max({Z(*terrain, i, j), Z(*terrain, i + 1, j), Z(*terrain, i, j + 1), Z(*terrain, i + 1, j + 1)});
       EXPECT_GE(p.z, lo - 1e-6);
       EXPECT_LE(p.z, hi + 1e-6);
       EXPECT_NEAR(p.z, terrain->SurfaceAltitudeAt(p.x, p.y), 1e-5);
@@ -546,6 +550,120 @@ TEST(TerrainTest, SmoothModeWalkFindsTheNearestOfEveryCellTest) {
     EXPECT_NEAR(hit->t, *expected, 2e-5);
   }
   EXPECT_GT(hits, 1500);
+}
+
+// Terrains of many level-3 records (64 x 64 cells), where the walk passes over whole
+// records and over single cells without testing them: every hit still agrees with brute
+// force, for random rays and for rays skimming the surface.
+TEST(TerrainTest, WalkOverManyLevelThreeRecordsAgreesWithEveryTriangle) {
+  struct Case {
+    const char* name;
+    int w, h;
+    AltitudeFunction altitude;
+  };
+  const Case cases[] = {
+      {"hills", 203, 157, Hills},
+      // Deep basins between plateaus: records far below a skimming ray, cells just below it.
+      {"plateaus", 190, 170, [](int x, int y) { return ((x / 50 + y / 40) % 2 ? 900 : 60) + Hills(x, y) / 8; }},
+      // One tall needle in a flat plain: the pyramid's bounds are high only around it.
+      {"needle", 260, 140, [](int x, int y) { return (x == 150 && y == 70) ? 3000 : Hills(x, y) / 20; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto terrain = MakeTerrain(c.w, c.h, c.altitude);
+    const VECTEUR shift = GridShift(*terrain);
+    std::vector<Ray> rays = RandomRays(*terrain, 240, 17);
+    std::mt19937 rng(23);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int k = 0; k < 240; k++) {
+      // Skimming: from above a random point, nearly level, a little above the surface there.
+      const double x = u(rng) * c.w, y = u(rng) * c.h, heading = u(rng) * 6.283185307179586;
+      const double z = terrain->SurfaceAltitudeAt(x, y) + 0.05 + u(rng) * 3;
+      const double pitch = (u(rng) - 0.7) * 0.05;
+      rays.push_back(MakeRay(VECTEUR(x, y, z), Normalised(VECTEUR(std::cos(heading), std::sin(heading), pitch))));
+    }
+    int hits = 0, checked = 0;
+    for (const Ray& gridRay : rays) {
+      const VECTEUR o = gridRay.origin, d = gridRay.direction;
+      std::optional<double> expected = BruteForceFlatSurface(*terrain, o, d);
+      const std::optional<double> solid = BruteForceWallsAndFloor(*terrain, o, d);
+      if (solid && (!expected || *solid < *expected))
+        expected = solid;
+      auto hit = Nearest(*terrain, MakeRay(o - shift, d));
+      checked++;
+      ASSERT_EQ(hit.has_value(), expected.has_value()) << "ray " << checked;
+      if (!hit)
+        continue;
+      hits++;
+      EXPECT_NEAR(hit->t, *expected, 2e-5) << "ray " << checked;
+    }
+    EXPECT_GT(hits, 200);
+  }
+}
+
+// The cell test's shortcut against the cell test itself: wherever it says the line passes
+// above a cell, the cell's surface is not met, also when the line passes within a hair.
+TEST(TerrainTest, CellsTheLinePassesAboveHoldNoHit) {
+  auto terrain = MakeTerrain(61, 47, Hills);
+  terrain_detail::TerrainGrid g;
+  ASSERT_TRUE(terrain_detail::MakeGrid(terrain.get(), g));
+  std::mt19937 rng(41);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  int passedAbove = 0, closeCalls = 0;
+  for (int k = 0; k < 400; k++) {
+    // Lines through a point a little above a random grid altitude, any heading, nearly
+    // level or steep.
+    const int i0 = static_cast<int>(u(rng) * 60), j0 = static_cast<int>(u(rng) * 46);
+    // Every other line grazes a grid point.
+    const VECTEUR at = k % 2 ? VECTEUR(i0, j0, Z(*terrain, i0, j0) + u(rng) * 0.005)
+                             : VECTEUR(i0 + u(rng), j0 + u(rng), Z(*terrain, i0, j0) + (u(rng) - 0.3) * 0.2);
+    const double heading = u(rng) * 6.283185307179586, pitch = (u(rng) - 0.5) * (k % 4 < 2 ? 0.02 : 3.0);
+    const VECTEUR d = Normalised(VECTEUR(std::cos(heading), std::sin(heading), pitch));
+    const terrain_detail::Line line{at - d * 80.0, d};
+    const double inv[2] = {d.x != 0.0 ? 1.0 / d.x : 1e8, d.y != 0.0 ? 1.0 / d.y : 1e8};
+    Ray ray = MakeRay(line.o, line.d);
+    for (int j = 0; j < terrain->height; j++)
+      for (int i = 0; i < terrain->width; i++) {
+        if (!terrain_detail::LinePassesAboveCell(g, line, inv, i, j))
+          continue;
+        passedAbove++;
+        double x = i + 0.5, y = j + 0.5, z, t;
+        VECTEUR n;
+        EXPECT_FALSE(IntersectTerrainCell(terrain.get(), &ray, x, y, z, t, -1e9, 1e9, n)) << i << ", " << j;
+        // The line's lowest point over the cell's square, against its highest corner.
+        double t0 = -1e18, t1 = 1e18;
+        for (int axis = 0; axis < 2; axis++) {
+          const double oc = axis ? line.o.y : line.o.x, dc = axis ? d.y : d.x, edge = axis ? j : i;
+          if (dc == 0.0)
+            continue;
+          const double a = (edge - oc) / dc, b = (edge + 1 - oc) / dc;
+          t0 = std::max(t0, std::min(a, b));
+          t1 = std::min(t1, std::max(a, b));
+        }
+        if (t0 > t1)
+          continue;
+        const double lowest = std::min(line.At(t0).z, line.At(t1).z);
+        const double high =
+            std::max({Z(*terrain, i, j), Z(*terrain, i + 1, j), Z(*terrain, i, j + 1), Z(*terrain, i + 1, j + 1)});
+        EXPECT_GT(lowest, high);
+        closeCalls += lowest < high + 0.01;
+      }
+  }
+  EXPECT_GT(passedAbove, 10000);
+  EXPECT_GT(closeCalls, 20);
+}
+
+TEST(TerrainTest, LongGrazingRayPassesOverWholeLevelThreeRecords) {
+  // A valley floor at 0, 1024 cells long, with a ridge near the far end: a ray skimming
+  // the floor crosses 64 level-2 records but looks into those of the last level-3 record
+  // only.
+  auto terrain = MakeTerrain(1024, 64, [](int x, int) { return x >= 1000 && x < 1004 ? 400 : 0; });
+  const VECTEUR shift = GridShift(*terrain);
+  const unsigned long long before = TerrainRecordsVisited();
+  auto hit = Nearest(*terrain, MakeRay(VECTEUR(-1, 30.5, 2) - shift, Normalised(VECTEUR(1, 0.001, 0))));
+  ASSERT_TRUE(hit);
+  EXPECT_NEAR(hit->point.x, 999.0 + 2.0 / 32.0, 1e-6);
+  EXPECT_LT(TerrainRecordsVisited() - before, 8u);
 }
 
 TEST(TerrainTest, FlatCellTestAgreesWithIndependentTriangles) {
@@ -704,7 +822,8 @@ TEST(TerrainTest, SmoothSurfacePassesThroughEveryGridAltitude) {
 }
 
 TEST(TerrainTest, SmoothSurfaceOfALinearFieldIsItsPlane) {
-  auto terrain = MakeTerrain(40, 40, [](int x, int y) { return 500 + 7 * x - 4 * y; }, true);
+  auto terrain = MakeTerrain(
+      40, 40, [](int x, int y) { return 500 + 7 * x - 4 * y; }, true);
   const VECTEUR shift = GridShift(*terrain);
   const VECTEUR expectedNormal = Normalised(VECTEUR(-7 * AltitudeStep, 4 * AltitudeStep, 1));
   std::mt19937 rng(4);
@@ -759,7 +878,8 @@ TEST(TerrainTest, RaysLeavingASmoothSurfaceDoNotHitItAgainAtOnce) {
 TEST(TerrainTest, SmoothRayParallelToAFlatCellAtItsHeightReportsNoHit) {
   beeps = 0;
   BeepHandler previous = SetBeepHandler([](MessageIcon) { beeps++; });
-  auto terrain = MakeTerrain(8, 8, [](int, int) { return 50; }, true);
+  auto terrain = MakeTerrain(
+      8, 8, [](int, int) { return 50; }, true);
   double x = 3.5, y = 3.5, z, t;
   VECTEUR n;
   Ray ray = MakeRay(VECTEUR(3.2, 3.5, 4.0), VECTEUR(1, 0, 0));
