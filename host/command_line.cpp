@@ -51,6 +51,15 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequ
       ->check(CLI::Range(1, MaxThreads));
   app.add_flag("--quiet", request.quiet, "No progress display");
   app.add_option("--screen", screen, "Screen size that -f fills, as WxH (default 1920x1080)");
+  app.add_option("--views", request.views,
+                 "Draw the four wireframe views as PREFIX-camera.png, -top, -front and -side instead of rendering");
+  app.add_option("--view-detail", request.viewDetail,
+                 "Wireframe detail: 0 boxes only, 1 finest (default), larger coarser")
+      ->check(CLI::Range(0, 1000));
+  app.add_option("--select", request.selected, "Draw the objects of this name as selected in the views (repeatable)")
+      ->allow_extra_args(false);
+  app.add_option("--ghost", request.ghosts, "Draw the objects of this name as ghosts in the views (repeatable)")
+      ->allow_extra_args(false);
   std::string ground;
   app.add_option("--ground", ground, "Print the ground's altitude at X,Y (world units) and exit");
   CLI::Option* plant = app.add_option("--plant", request.plant,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct RenderRequest {
   std::string landscape;        // empty: the embedded default landscape
@@ -21,6 +22,10 @@ struct RenderRequest {
   double groundX = 0.0, groundY = 0.0;
   int plant = -1;               // --plant MODEL: print a plant's description string instead of rendering
   unsigned plantSeed = 1;       // --seed N: srand(N) before growing it
+  std::string views;                  // --views PREFIX: draw the four wireframe views, render nothing
+  int viewDetail = 1;                 // --view-detail: 0 boxes only, 1 finest, larger coarser
+  std::vector<std::string> selected;  // --select NAME: drawn as selected in the views
+  std::vector<std::string> ghosts;    // --ghost NAME: drawn as ghosts in the views
 };
 
 // The largest accepted picture side and thread count.

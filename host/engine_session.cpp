@@ -7,8 +7,13 @@ EngineSession::EngineSession(const std::string& baseFolder) {
   Connect(environment, ReleaseHostObject, ReleaseHostListElement, ReleaseHostMaterial, ReleaseHostFunction);
   SetCheminInEngine(baseFolder.c_str());
   InitNoise();
+  InitCosSinTables();
+  InitializePens();
 }
 
-EngineSession::~EngineSession() { FreeNoiseData(); }
+EngineSession::~EngineSession() {
+  DestroyPens();
+  FreeNoiseData();
+}
 
 bool EngineSession::Ready() const { return !QuitRequested(); }

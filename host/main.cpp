@@ -22,6 +22,7 @@
 #include "host/landscape_name.h"
 #include "host/landscape_placement.h"
 #include "host/render_driver.h"
+#include "host/views.h"
 
 namespace {
 
@@ -160,6 +161,25 @@ int main(int argc, char** argv) {
   job.height = request.height ? request.height : landscape.Settings.PictureHeight.value_or(DefaultHeight);
   if (request.fullScreen)
     FitToScreen(request, job.width, job.height);
+  if (!request.views.empty()) {
+    ViewsRequest views;
+    views.prefix = request.views;
+    views.width = job.width;
+    views.height = job.height;
+    views.detail = request.viewDetail;
+    views.selected = request.selected;
+    views.ghosts = request.ghosts;
+    std::string error;
+    const ViewsResult result = WriteViews(&landscape.Record(), views, error);
+    if (result != ViewsResult::Written) {
+      std::fprintf(stderr, "orvelle2: %s\n", error.c_str());
+      return result == ViewsResult::UnknownName ? 2 : 1;
+    }
+    if (!request.quiet)
+      for (const std::string& path : ViewPaths(views.prefix))
+        std::printf("%s: %d x %d\n", path.c_str(), views.width, views.height);
+    return 0;
+  }
   job.quality = request.quality >= 0 ? request.quality : landscape.Settings.RenderSetting.value_or(SettingNormal);
   const unsigned cores = std::thread::hardware_concurrency();
   job.threads = request.threads ? request.threads : static_cast<int>(cores ? cores : 1);

@@ -52,6 +52,9 @@ class TCamera : public Planar {
   // Scales the focal length by the mean scale, within 8 .. 5000.
   void Scale(float sx, float sy, float sz, TDrawInfo* di, bool worldAxes) override;
   VECTEUR GetCenter() override;
+  // The symbol: the body and lens with pen 0 (8 when selected), the viewing direction
+  // with pen 8; the ghost pen for a ghost.
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   bool IsValidTexture() override { return true; }
   void GetNumberOfObjects(int& objects, int& lights) override;

@@ -11,11 +11,9 @@
 
 namespace {
 
-// Half sizes of the wireframe symbols in the light's own frame: directional and spot
-// lights are a slim box along their direction, point and laser lights a cube.
-constexpr double BeamHalfWidth = 2.0;
-constexpr double BeamLength = 12.0;
-constexpr double PickRadius = 8.0;
+constexpr double BeamHalfWidth = LightBeamHalfWidth;
+constexpr double BeamLength = LightBeamLength;
+constexpr double PickRadius = LightPickRadius;
 
 }  // namespace
 

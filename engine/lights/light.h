@@ -13,6 +13,13 @@ class Texture;
 struct TGlobalInfo;
 struct TDrawInfo;
 
+// The wireframe symbols in the light's own frame (its direction is +z), which drawing,
+// bounding and picking share: directional and spot lights are a slim box along their
+// direction, point and laser lights a cube around a pick sphere.
+constexpr double LightBeamHalfWidth = 2.0;
+constexpr double LightBeamLength = 12.0;
+constexpr double LightPickRadius = 8.0;
+
 class TLight : public Planar {
  public:
   VECFLOAT Colour{1.0f, 1.0f, 1.0f};  // colour and strength per channel
@@ -65,6 +72,8 @@ class TDirectionLight : public TLight {
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
+  // An arrow along the direction, its head drawn in the three turns that picking tests.
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   VECTEUR GetCenter() override;
   void MoveTo(float x, float y, float z, TDrawInfo* di) override;
   void MoveOf(float dx, float dy, float dz, TDrawInfo* di) override;
@@ -84,6 +93,8 @@ class TPointLight : public TLight {
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
+  // A star within the pick sphere.
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   using TLight::Scale;
   // Power *= sqrt((sx² + sy² + sz²) / 3), kept within 0.01 .. 1e8.
   virtual void Scale(float sx, float sy, float sz, bool flag);
@@ -101,6 +112,8 @@ class TSpotLight : public TLight {
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
+  // A cone from the light along its direction, its rim drawn through 21 points.
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   using TLight::Scale;
   virtual void Scale(float sx, float sy, float sz, bool flag);
 };
@@ -117,6 +130,7 @@ class TLaserLight : public TLight {
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
+  void DrawWireFrame(TDrawInfo*, bool) override {}
 };
 
 // The first directional light of a list or array, or null.

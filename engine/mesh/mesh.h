@@ -143,6 +143,10 @@ class TMesh : public Obj {
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
   void MoveOf(float dx, float dy, float dz, TDrawInfo* di) override;
   void MoveTo(float x, float y, float z, TDrawInfo* di) override;
+  // Every k-th edge, k = (edges / 500) x (Detail - 1) + 1; its box when Detail is 0 or
+  // the object is box-only. Shows the out-of-memory message, drawing nothing, when the
+  // world positions of the points cannot be held.
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   // The corners of localBox, rebuilt first when points were added since it was built.
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   // Every edge is shared by an even number of faces: the model is closed.

@@ -28,6 +28,9 @@ class TAggregate : public TObject3D {
   void Scale(float sx, float sy, float sz, TDrawInfo* di, bool worldAxes) override;
   void Slant(float p, float q, float r, TDrawInfo* di) override;
   VECTEUR GetCenter() override;
+  // With children, not box-only and Detail not 0: its box with the dotted pens, then each
+  // child's own drawing; otherwise its box alone.
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   void GetTransformParameters(VECTEUR& angles, VECTEUR& sizes, float& p, float& q, float& r) override;
   int GetNumberOfChildren() override;

@@ -84,7 +84,6 @@ PictureHost PictureHostOf(BasicObject* object) {
   }
   return host;
 }
-void BasicObject::DrawWireFrame(TDrawInfo*, bool) {}
 int BasicObject::GetNumberOfChildren() { return 1; }
 namespace {
 // Zero-initialised before any code runs, so registrations made at load time are never lost.

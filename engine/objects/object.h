@@ -77,8 +77,9 @@ class BasicObject {
   virtual void Slant(float p, float q, float r, TDrawInfo* di) = 0;
   // Slot 9.
   virtual VECTEUR GetCenter();
-  // Slot 10: the wireframe preview.
-  virtual void DrawWireFrame(TDrawInfo* di, bool flag);
+  // Slot 10: the wireframe preview into di's canvas; `ghost` draws with the ghost pens.
+  // Classes without a drawing of their own draw their box (engine/objects/wireframe_shapes.cpp).
+  virtual void DrawWireFrame(TDrawInfo* di, bool ghost);
   // Slot 11: grows box to hold the object; symbol uses the preview symbol's extent,
   // world includes the centre.
   virtual void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) = 0;

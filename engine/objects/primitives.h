@@ -17,6 +17,7 @@ class Sph : public Obj {
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   long GetNumberOfPolygons() override { return 256; }
 };
@@ -28,6 +29,7 @@ class Cyl : public Obj {
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   long GetNumberOfPolygons() override { return 32; }
 };
@@ -39,6 +41,7 @@ class TCube : public Obj {
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   long GetNumberOfPolygons() override { return 12; }
 };
@@ -50,6 +53,7 @@ class TCone : public Obj {
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   long GetNumberOfPolygons() override { return 16; }
 };
@@ -61,6 +65,7 @@ class TPyramide : public Obj {
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   long GetNumberOfPolygons() override { return 10; }
 };
@@ -74,6 +79,7 @@ class TPlane : public Obj {
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   long GetNumberOfPolygons() override { return 2; }
 };
@@ -86,6 +92,7 @@ class InfinitePlane : public Planar {
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   bool IsValidTexture() override { return true; }
   long GetNumberOfPolygons() override { return 2; }

@@ -84,6 +84,9 @@ class Terrain : public Obj, public BlockObject {
   TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) override;
   // A ray straight up from p has an interval around p.
   bool IsInside(const VECTEUR& p, TDrawInfo* di) override;
+  // Altitude lines every Detail x 5 grid points (more on axes over 256 points), or the
+  // box when Detail is 0 or the object is box-only.
+  void DrawWireFrame(TDrawInfo* di, bool ghost) override;
   // The box of the grid from the floor to maxAltitude.
   void IncludeObjectInBox(TBoundingBox& box, bool symbol, bool world) override;
   long GetNumberOfPolygons() override;

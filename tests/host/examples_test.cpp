@@ -14,11 +14,13 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/engine_session.h"
 #include "host/landscape.h"
 #include "host/picture_file.h"
 #include "host/render_driver.h"
+#include "host/views.h"
 
 namespace {
 
@@ -117,6 +119,37 @@ TEST_P(ExampleRender, MatchesItsReferencePicture) {
     EXPECT_LE(d.meanPerChannel[c], MaxMeanDifference) << name << ": channel " << c;
   EXPECT_LE(d.differingPixels, static_cast<int>(MaxDifferingShare * Width * Height))
       << name << ": pixels off by more than " << PixelThreshold;
+}
+
+// The four wireframe views draw what the render shows; drawing is exact integer work on
+// projected points, so only a few pixels may differ between compilers.
+TEST_P(ExampleRender, ViewsMatchTheirReferencePictures) {
+  ASSERT_TRUE(session->Ready());
+  const std::string name = GetParam();
+  LandscapeLoadResult loaded = LoadLandscape((ExamplesFolder / (name + ".json")).string());
+  ASSERT_TRUE(loaded.ok());
+  loaded.landscape->Settings.ApplyTo(*session->Environment());
+  ViewsRequest views;
+  views.prefix = (std::filesystem::path(::testing::TempDir()) / ("views-" + name)).string();
+  views.width = 2 * Width;
+  views.height = 2 * Height;
+  std::string error;
+  ASSERT_EQ(WriteViews(&loaded.landscape->Record(), views, error), ViewsResult::Written) << error;
+  const std::vector<std::string> drawn = ViewPaths(views.prefix);
+  const std::vector<std::string> references = ViewPaths((ReferenceFolder / "views" / name).string());
+  for (size_t v = 0; v < drawn.size(); v++) {
+    Picture picture, expected;
+    ASSERT_TRUE(ReadPicture(drawn[v], picture, error)) << error;
+    std::filesystem::remove(drawn[v]);
+    if (UpdateReferences()) {
+      std::filesystem::create_directories(ReferenceFolder / "views");
+      ASSERT_TRUE(WritePicture(references[v], picture, error)) << error;
+    }
+    ASSERT_TRUE(ReadPicture(references[v], expected, error)) << error;
+    ASSERT_EQ(picture.width, expected.width);
+    ASSERT_EQ(picture.height, expected.height);
+    EXPECT_LE(Compare(picture, expected).differingPixels, picture.width * picture.height / 200) << references[v];
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleRender,
