@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/objects/object.h"
-#include "engine/objects/objects_list.h"
+#include "engine/geometry/objects_list.h"
 #include "engine/objects/wireframe.h"
 #include "engine/render/camera.h"
 #include "engine/scene/environment.h"
