@@ -29,7 +29,8 @@ void TMesh::DrawWireFrame(TDrawInfo* di, bool ghost) {
   Lock();
   for (uint32_t k = 0; k < pointCount; k++)
     world[k] = ObjectToWorld(this, VECTEUR(points[k].x, points[k].y, points[k].z));
-  const uint32_t every = (edgeCount / 500) * static_cast<uint32_t>(std::max(di->Detail, 1) - 1) + 1;
+  const int detail = di->Detail;  // packed member: read by value, never bound to a reference
+  const uint32_t every = (edgeCount / 500) * static_cast<uint32_t>(std::max(detail, 1) - 1) + 1;
   for (uint32_t e = 0; e < edgeCount; e += every)
     if (edges[e].a < pointCount && edges[e].b < pointCount)
       DrawSegment(di, world[edges[e].a], world[edges[e].b]);
