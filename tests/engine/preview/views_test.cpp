@@ -86,11 +86,11 @@ TEST(WireframeViews, PreparationCentresEachViewAndFindsTheGround) {
   } cases[] = {{ViewCamera, 101, 101}, {ViewTop, 121, 141}, {ViewFront, 121, 161}, {ViewSide, 61, 161}};
   for (const Case& c : cases) {
     v.Prepare(c.view, 3, 2.0f);
-    EXPECT_EQ(v.di.CentreX, c.centreX) << c.view;
-    EXPECT_EQ(v.di.CentreY, c.centreY) << c.view;
-    EXPECT_EQ(v.di.Detail, 3);
-    EXPECT_EQ(v.di.Scale, 2.0f);
-    EXPECT_EQ(v.di.Rendering, 0);
+    EXPECT_EQ(+v.di.CentreX, c.centreX) << c.view;
+    EXPECT_EQ(+v.di.CentreY, c.centreY) << c.view;
+    EXPECT_EQ(+v.di.Detail, 3);
+    EXPECT_EQ(+v.di.Scale, 2.0f);
+    EXPECT_EQ(+v.di.Rendering, 0);
     EXPECT_NE(+v.di.Camera, nullptr);
   }
 
@@ -103,19 +103,19 @@ TEST(WireframeViews, PreparationCentresEachViewAndFindsTheGround) {
   environment->GroundLevelInViews = 1;
   environment->GroundLevelInSideViews = 0;
   v.Prepare(ViewCamera);
-  EXPECT_EQ(v.di.GroundLevel, -4.0f);
+  EXPECT_EQ(+v.di.GroundLevel, -4.0f);
   v.Prepare(ViewFront);
-  EXPECT_EQ(v.di.GroundLevel, NoGroundLevel);
+  EXPECT_EQ(+v.di.GroundLevel, NoGroundLevel);
   environment->GroundLevelInSideViews = 1;
   v.Prepare(ViewFront);
-  EXPECT_EQ(v.di.GroundLevel, -4.0f);
+  EXPECT_EQ(+v.di.GroundLevel, -4.0f);
   plane->Rotate(10, 0, 0, nullptr, true);
   v.Prepare(ViewCamera);
-  EXPECT_EQ(v.di.GroundLevel, NoGroundLevel);
+  EXPECT_EQ(+v.di.GroundLevel, NoGroundLevel);
   environment->GroundLevelInViews = 0;
   plane->Rotate(0, 0, 0, nullptr, true);
   v.Prepare(ViewCamera);
-  EXPECT_EQ(v.di.GroundLevel, NoGroundLevel);
+  EXPECT_EQ(+v.di.GroundLevel, NoGroundLevel);
   *environment = saved;
 }
 
