@@ -23,6 +23,7 @@ class Fonction3D;
 class FiltreNumerique;
 class TableDeCouleurs;
 class BasicObject;
+class Terrain;
 struct TurbParams;
 struct Matrix;
 struct TPaysage;
@@ -44,6 +45,7 @@ struct ReadContext {
   unsigned materialCount = 0;                    // known once the materials are read
   int objectCount = 0;                           // objects read so far, children included
   const LoadControl* control = nullptr;          // interruption, progress and limits of loading
+  std::vector<Terrain*> terrains;                // read so far, for scatters to find by name
   int depth = 0;                                 // 0 while reading a top-level object, more inside aggregates
   // Top-level objects to stand at a height above the ground once the terrains are built.
   struct GroundPlacement {
@@ -155,3 +157,12 @@ void ApplyFormatDefaults(TPaysage& landscape);
 // The rotation angles (a, 0, c) whose third axis, (sin a sin c, -sin a cos c, cos a), is
 // the unit vector `direction`: how lights and cameras are pointed.
 VECTEUR AnglesOfDirection(const VECTEUR& direction);
+
+// Plants scattered at most by one scatter.
+constexpr int64_t MaxScatteredPlants = 20000;
+// A grown plant (the "Plant" kind): Species, Seed, Height and the Wood, Leaves and Fruit
+// materials; null after reporting what is wrong.
+BasicObject* ReadPlant(ReadContext& ctx, Fields& f);
+// Plants scattered over a terrain read before ("Scatter"): a group of groups of plants
+// by place; null after reporting what is wrong.
+BasicObject* ReadScatter(ReadContext& ctx, Fields& f, const std::vector<Terrain*>& terrains);

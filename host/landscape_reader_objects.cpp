@@ -49,7 +49,7 @@ constexpr std::array<TypeName, 19> TypeNames = {{
     {"Pyramid", BasicObject::TypePyramid},
     {"Terrain", BasicObject::TypeTerrain},
     {"Mesh", BasicObject::TypeMesh},
-    {"Vegetation", BasicObject::TypeVegetation},
+    {"Plant", BasicObject::TypeVegetation},
     {"Union", BasicObject::TypeUnion},
     {"Intersection", BasicObject::TypeIntersection},
     {"Difference", BasicObject::TypeDifference},
@@ -347,9 +347,8 @@ BasicObject* ReadMesh(ReadContext& ctx, Fields& f, Model& model, std::vector<uin
 std::string TypeList() {
   std::string list;
   for (const TypeName& t : TypeNames)
-    if (t.type != BasicObject::TypeVegetation)
-      list += std::string(list.empty() ? "" : ", ") + t.name;
-  return list;
+    list += std::string(list.empty() ? "" : ", ") + t.name;
+  return list + ", Scatter";
 }
 
 }  // namespace
@@ -387,6 +386,15 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     ctx.Error(typeNode->position, std::string("type must be a string, not ") + typeNode->KindName());
     return nullptr;
   }
+  // A scatter is a group of plants placed over a terrain.
+  if (typeNode->string == "Scatter") {
+    BasicObject* forest = ReadScatter(ctx, f, ctx.terrains);
+    if (!forest)
+      return nullptr;
+    ReadCommon(f, *forest);
+    guard.built = true;
+    return forest;
+  }
   const auto found =
       std::find_if(TypeNames.begin(), TypeNames.end(), [&](const TypeName& t) { return typeNode->string == t.name; });
   if (found == TypeNames.end()) {
@@ -394,10 +402,6 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     return nullptr;
   }
   const Type type = found->type;
-  if (type == BasicObject::TypeVegetation) {
-    ctx.Error(typeNode->position, std::string(found->name) + " objects are not supported yet");
-    return nullptr;
-  }
 
   std::unique_ptr<BasicObject> object;
   Model model;
@@ -431,6 +435,11 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
       break;
     case BasicObject::TypeMesh:
       object.reset(ReadMesh(ctx, f, model, materialMap));
+      if (!object)
+        return nullptr;
+      break;
+    case BasicObject::TypeVegetation:
+      object.reset(ReadPlant(ctx, f));
       if (!object)
         return nullptr;
       break;
@@ -491,11 +500,14 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
   // every child.
   if (IsAggregateType(type))
     ReadMaterialIndex(ctx, f, *object, true);
-  else if (!IsLightType(type) && type != BasicObject::TypeCamera)
+  else if (!IsLightType(type) && type != BasicObject::TypeCamera && type != BasicObject::TypeVegetation)
     ReadMaterialIndex(ctx, f, *object, false);
   if (type == BasicObject::TypeMesh)
     ApplyFileMaterials(model, materialMap);
   ReadTransform(f, *object);
+  // Scatters find the terrains given before them by name.
+  if (type == BasicObject::TypeTerrain)
+    ctx.terrains.push_back(static_cast<Terrain*>(object.get()));
   guard.built = true;
   return object.release();
 }

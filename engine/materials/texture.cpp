@@ -127,6 +127,10 @@ SurfaceHitFlags HitFlagsOf(const Texture* material) {
   return flags;
 }
 
+float TransparencyOf(const Texture* material, ImpactInfo& hit, TObject3D* object) {
+  return material ? material->ExtraireTransparence(hit, object) : 0.0f;
+}
+
 void ReleaseMaterial(Texture* material) {
   if (ReleaseMaterialCallback callback = InstalledReleaseMaterial())
     callback(material);

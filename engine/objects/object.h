@@ -212,6 +212,11 @@ struct SurfaceHitFlags {
 };
 SurfaceHitFlags HitFlagsOf(const Texture* material);
 
+// The transparency of `material` at a hit (0 opaque, 1 clear), for objects whose parts
+// are cut out by their material (plant leaves). Answered by materials/ like HitFlagsOf; a
+// null material is opaque.
+float TransparencyOf(const Texture* material, ImpactInfo& hit, TObject3D* object);
+
 // The acceptance test every nearest-hit query applies to a hit on `object`: true when
 // the hit must be discarded (the ray starts inside the object and its material has
 // SurfaceFlag1, or a shadow ray meets a material that casts no shadows). A context

@@ -121,11 +121,13 @@ TEST(LandscapeErrors, ObjectsAreCheckedAgainstTheEngine) {
   ExpectErrors({
       {"{ \"Objects\": [ { \"centre\": [0, 0, 0] } ] }",
        "bad.json:1:16: an object needs a type (InfinitePlane, Plane, Cylinder, Sphere, Cube, Cone, Pyramid, Terrain, "
-       "Mesh, Union, Intersection, Difference, Group, DirectionalLight, PointLight, SpotLight, LaserLight, Camera)"},
+       "Mesh, Plant, Union, Intersection, Difference, Group, DirectionalLight, PointLight, SpotLight, LaserLight, Camera, "
+       "Scatter)"},
       {"{ \"Objects\": [ { \"type\": \"Teapot\" } ] }",
        "bad.json:1:26: unknown object type \"Teapot\"; known types: InfinitePlane, Plane, Cylinder, Sphere, Cube, "
-       "Cone, Pyramid, Terrain, Mesh, Union, Intersection, Difference, Group, DirectionalLight, PointLight, SpotLight, "
-       "LaserLight, Camera"},
+       "Cone, Pyramid, Terrain, Mesh, Plant, Union, Intersection, Difference, Group, DirectionalLight, PointLight, "
+       "SpotLight, LaserLight, Camera, Scatter"},
+      {"{ \"Objects\": [ { \"type\": \"Plant\" } ] }", "bad.json:1:16: a plant needs its Species: 0 to 17"},
       {"{ \"Objects\": [ { \"type\": \"Mesh\" } ] }", "bad.json:1:16: a mesh needs its model File: a path"},
       {"{ \"Objects\": [ { \"type\": \"Sphere\" } ] }",
        "bad.json:1:16: material 0 is beyond the materials (there are 0)"},
