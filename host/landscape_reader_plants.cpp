@@ -11,7 +11,7 @@
 #include "engine/objects/aggregates.h"
 #include "engine/objects/object_tools.h"
 #include "engine/plants/plant.h"
-#include "engine/render/context.h"
+#include "engine/scene/context.h"
 #include "engine/terrain/terrain.h"
 #include "host/landscape_reader.h"
 #include "host/plant_turtle.h"

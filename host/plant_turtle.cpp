@@ -14,11 +14,25 @@ namespace {
 constexpr double DegreesToRadians = 0.017453292519943295;
 constexpr unsigned char SetByte = 0xA7;       // §(name,values)
 constexpr unsigned char PoundByte = 0xA3;     // £(width)
-constexpr unsigned char EAcuteByte = 0xE9;    // é: turn towards the sky
-constexpr unsigned char EGraveByte = 0xE8;    // è: turn towards the horizontal
+constexpr unsigned char EAcuteByte = 0xE9;    // é: turn toward the horizontal (branches spread)
+constexpr unsigned char EGraveByte = 0xE8;    // è: turn toward the sky
+constexpr unsigned char AGraveByte = 0xE0;    // à: the leaf scale
+constexpr unsigned char BarByte = '|';        // |: a leaf's bend along its length
+constexpr unsigned char NotByte = 0xAC;       // ¬: a leaf's fold across its width
 constexpr unsigned char CurrencyByte = 0xA4;  // ¤: roll the left side level
 // Joints between segments within this angle get smoothed normals.
 constexpr float SmoothingAngle = 30.0f;
+// A leaf is this many times l units long and d units wide.
+constexpr double LeafLength = 2.5;
+constexpr double LeafWidth = 5.0;
+// A leaf sized from the wood's units is 2 d times as wide as long, within these shares.
+constexpr double MinLeafShape = 0.25;
+constexpr double MaxLeafShape = 0.6;
+// A leaf leaves the turtle at no steeper slope than this (76 degrees)...
+constexpr double MaxLeafSlope = 4.0;
+// ...and bends by at least this much over its length, so that its patch stays near the
+// paraboloid's vertex.
+constexpr double MinLeafBend = 0.05;
 
 VECFLOAT ToF(const VECTEUR& v) {
   return VECFLOAT(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
@@ -37,18 +51,24 @@ struct Turtle {
   VECTEUR up{0, -1, 0};
   std::array<double, 256> quantity{};  // by lowercased name byte
   unsigned part = 0;                   // 0 wood, 1 leaves, 2 fruit
+  // Whether "$" or "£" were given since the last branch segment: leaves then take them
+  // as their own units.
+  bool leafLengthUnit = false;
+  bool leafWidthUnit = false;
 
   Turtle() {
-    quantity['l'] = 1;        // segment and leaf length
-    quantity['d'] = 1;        // segment diameter and leaf width
-    quantity['$'] = 1;        // length unit
-    quantity[PoundByte] = 1;  // width unit
-    quantity['r'] = 30;       // the turn of a turn symbol without a value
-    quantity[EAcuteByte] = 0.1;
-    quantity[EGraveByte] = 0.05;
+    quantity['l'] = 1;            // segment and leaf length
+    quantity['d'] = 1;            // segment diameter and leaf width
+    quantity['$'] = 1;            // length unit
+    quantity[PoundByte] = 1;      // width unit
+    quantity['r'] = 90;           // the turn of a turn symbol without a value
+    quantity[EAcuteByte] = -0.1;  // a negative share lifts toward the sky
+    quantity[EGraveByte] = 0.1;
+    quantity[AGraveByte] = 0.4;  // leaf unit, as a share of the length unit
   }
 
-  // The turn about `axis` that takes the heading toward `target` by the fraction `share`.
+  // Turns the heading toward `target` by the fraction `share` of the angle between them,
+  // about the axis square to both, carrying the left and up directions along.
   void TurnToward(const VECTEUR& target, double share) {
     if (share == 0.0)
       return;
@@ -187,23 +207,29 @@ class Interpreter {
         Pitch(t, -value);
         break;
       case '/':
-      case '>':
         Roll(t, value);
         break;
+      case '>':
+        Compass(t, value);
+        break;
       case '<':
-        Roll(t, -value);
+        Compass(t, -value);
         break;
       case 'm':
         if (given)
           t.position += t.heading * (value * t.quantity['l'] * t.quantity['$']);
         break;
       case '$':
-        if (given)
+        if (given) {
           t.quantity['$'] = value;
+          t.leafLengthUnit = true;
+        }
         break;
       case PoundByte:
-        if (given)
+        if (given) {
           t.quantity[PoundByte] = value;
+          t.leafWidthUnit = true;
+        }
         break;
       case '#':
         if (given)
@@ -216,13 +242,16 @@ class Interpreter {
       case 'p':
         Leaf(t);
         break;
-      case EAcuteByte:
-        t.TurnToward(VECTEUR(0, 0, 1), t.quantity[EAcuteByte]);
+      case EGraveByte:
+        t.TurnToward(VECTEUR(0, 0, 1), t.quantity[EGraveByte]);
         break;
-      case EGraveByte: {
+      case EAcuteByte: {
+        const double share = t.quantity[EAcuteByte];
         const VECTEUR level(t.heading.x, t.heading.y, 0.0);
-        if (Length(level) > 1e-9)
-          t.TurnToward(Normalised(level), t.quantity[EGraveByte]);
+        if (share < 0.0)
+          t.TurnToward(VECTEUR(0, 0, 1), -share);
+        else if (Length(level) > 1e-9)
+          t.TurnToward(Normalised(level), share);
         break;
       }
       case CurrencyByte: {
@@ -247,6 +276,13 @@ class Interpreter {
     t.heading = Normalised(Turned(t.heading, t.left, degrees));
     t.up = Normalised(Turned(t.up, t.left, degrees));
   }
+  // A turn about the world's vertical: forks spread level, whorls go round the stem.
+  static void Compass(Turtle& t, double degrees) {
+    const VECTEUR vertical(0, 0, 1);
+    t.heading = Normalised(Turned(t.heading, vertical, degrees));
+    t.left = Normalised(Turned(t.left, vertical, degrees));
+    t.up = Normalised(Turned(t.up, vertical, degrees));
+  }
   static void Roll(Turtle& t, double degrees) {
     t.left = Normalised(Turned(t.left, t.heading, degrees));
     t.up = Normalised(Turned(t.up, t.heading, degrees));
@@ -254,7 +290,8 @@ class Interpreter {
 
   void Segment(Turtle& t) {
     const double length = t.quantity['l'] * t.quantity['$'];
-    const double diameter = t.quantity['d'] * t.quantity[PoundByte] * 0.25;
+    const double diameter = t.quantity['d'] * t.quantity[PoundByte];
+    t.leafLengthUnit = t.leafWidthUnit = false;
     if (!(length > 0.0) || !(diameter > 0.0) || !std::isfinite(length) || !std::isfinite(diameter)) {
       if (std::isfinite(length))
         t.position += t.heading * length;
@@ -271,30 +308,53 @@ class Interpreter {
     t.position += t.heading * length;
   }
 
-  // A leaf: a patch of the paraboloid from the turtle's position along its heading's
-  // direction over the ground, bent by the quantities w (along) and f (across).
+  // A leaf from the turtle's position along its heading: a patch of a vertical-axis
+  // paraboloid, cut where the surface leaves the turtle at the heading's slope and bent
+  // along and across (docs/plants.md).
   void Leaf(Turtle& t) {
-    const double length = t.quantity['l'] * t.quantity['$'];
-    const double width = t.quantity['d'] * t.quantity[PoundByte];
+    double length, width;
+    if (t.leafLengthUnit) {  // the string sized this leaf itself
+      length = LeafLength * t.quantity['l'] * t.quantity['$'];
+      width = LeafWidth * t.quantity['d'] * t.quantity[PoundByte];
+    } else {  // sized from the wood's length unit; d (a twig's, often) only shapes it
+      const double unit = t.quantity['$'] * (t.leafWidthUnit ? t.quantity[PoundByte] : t.quantity[AGraveByte]);
+      length = LeafLength * t.quantity['l'] * unit;
+      width = length * std::clamp(2.0 * t.quantity['d'], MinLeafShape, MaxLeafShape);
+    }
     if (!(length > 0.0) || !(width > 0.0) || !std::isfinite(length) || !std::isfinite(width))
       return;
     VECTEUR along(t.heading.x, t.heading.y, 0.0);
-    if (Length(along) < 1e-6)
-      along = VECTEUR(t.left.y, -t.left.x, 0.0);
+    if (Length(along) < 1e-3)  // straight up or down: lay it toward the turtle's up side
+      along = VECTEUR(t.up.x, t.up.y, 0.0);
+    if (Length(along) < 1e-3)
+      along = VECTEUR(1, 0, 0);
     Normalise(along);
+    // The slope it leaves at, kept below 76 degrees so that the patch has some extent
+    // over the ground.
+    const double slope = std::clamp(t.heading.z / std::max(Length(VECTEUR(t.heading.x, t.heading.y, 0.0)), 1e-9),
+                                    -MaxLeafSlope, MaxLeafSlope);
+    const double reach = length / std::sqrt(1.0 + slope * slope);  // its extent over the ground
+    // The slope changes by `bend` over the leaf: z = cx x^2 has slope 2 cx x, so the leaf
+    // runs over [x0, x0 + reach] with 2 cx x0 = slope.
+    double bend = t.quantity['w'] + 0.1 * t.quantity[BarByte];
+    if (std::fabs(bend) < MinLeafBend)
+      bend = slope >= 0 ? -MinLeafBend : MinLeafBend;
+    const double cx = bend / (2.0 * reach);
+    const double x0 = slope / (2.0 * cx);
+    const double fold = t.quantity['f'] + 0.1 * t.quantity[NotByte];
     Paraboloid p{};
     p.material = static_cast<uint16_t>(Material(std::max(t.part, 1u)));
-    p.origin = ToF(t.position);
     p.cosAngle = static_cast<float>(along.x);
     p.sinAngle = static_cast<float>(along.y);
-    // The leaf rises or falls along its length as the heading does, as far as a paraboloid can.
-    const double rise = t.heading.z;
-    p.curvatureX = static_cast<float>((t.quantity['w'] * 0.1 + rise) / length);
-    p.curvatureY = static_cast<float>(t.quantity['f'] * 0.1 / width);
-    p.xMin = 0.0f;
-    p.xMax = static_cast<float>(length);
+    p.curvatureX = static_cast<float>(cx);
+    p.curvatureY = static_cast<float>(fold / width);
+    p.xMin = static_cast<float>(x0);
+    p.xMax = static_cast<float>(x0 + reach);
     p.yMin = static_cast<float>(-width * 0.5);
     p.yMax = static_cast<float>(width * 0.5);
+    // The vertex sits so that the surface passes through the turtle at x0.
+    const VECTEUR origin = t.position - along * x0 - VECTEUR(0, 0, cx * x0 * x0);
+    p.origin = ToF(origin);
     plant.AddParaboloid(p);
     counts.leaves++;
   }

@@ -153,7 +153,7 @@ TEST_P(ExampleRender, ViewsMatchTheirReferencePictures) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleRender,
-                         ::testing::Values("valley", "architecture", "glass-and-mirrors", "dusk", "models", "pictures"),
+                         ::testing::Values("valley", "architecture", "glass-and-mirrors", "dusk", "models", "pictures", "plants"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            std::string name = info.param;
                            for (char& c : name)

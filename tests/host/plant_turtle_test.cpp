@@ -26,12 +26,12 @@ void ExpectNear(const VECFLOAT& v, double x, double y, double z, const char* wha
 
 TEST(PlantTurtle, BuildsTheElementsOfHandWrittenStrings) {
   {
-    Built b("f");  // one segment up: length l x $ = 1, diameter d x £ x 0.25
+    Built b("f");  // one segment up: length l x $ = 1, diameter d x £ = 1
     ASSERT_EQ(b.plant.cylinderCount, 1u);
     ExpectNear(b.plant.cylinders[0].start, 0, 0, 0, "start");
     ExpectNear(b.plant.cylinders[0].axis, 0, 0, 1, "axis");
     EXPECT_FLOAT_EQ(b.plant.cylinders[0].length, 1.0f);
-    EXPECT_FLOAT_EQ(b.plant.cylinders[0].radiusSquared, 0.015625f);
+    EXPECT_FLOAT_EQ(b.plant.cylinders[0].radiusSquared, 0.25f);
     EXPECT_EQ(b.plant.cylinders[0].material, 3);
   }
   {
@@ -55,20 +55,51 @@ TEST(PlantTurtle, BuildsTheElementsOfHandWrittenStrings) {
     Built b("*0.5=l *2=d $(3) f \xA7(l,2) f");  // quantities multiply; § sets
     ASSERT_EQ(b.plant.cylinderCount, 2u);
     EXPECT_FLOAT_EQ(b.plant.cylinders[0].length, 1.5f);
-    EXPECT_FLOAT_EQ(b.plant.cylinders[0].radiusSquared, 0.0625f);
+    EXPECT_FLOAT_EQ(b.plant.cylinders[0].radiusSquared, 1.0f);
     EXPECT_FLOAT_EQ(b.plant.cylinders[1].length, 6.0f);
     ExpectNear(b.plant.cylinders[1].start, 0, 0, 1.5, "after the first");
   }
   {
-    Built b("m(2) #(1) *(3:3)=l \xA3(0.5) p #(2) p");  // a move, ranges, leaves and fruit
+    // A move, a range, leaves sized by their own units ($ and £ given after the last
+    // segment: 2.5 l $ long, 5 d £ wide) and fruit. Level and unbent, a leaf runs from the
+    // turtle along its heading's compass direction.
+    Built b("m(2) #(1) *(3:3)=l $(2) \xA3(0.1) &(90) p #(2) p");
     EXPECT_EQ(b.plant.cylinderCount, 0u);
     ASSERT_EQ(b.plant.paraboloidCount, 2u);
     const Paraboloid& leaf = b.plant.paraboloids[0];
-    ExpectNear(leaf.origin, 0, 0, 2, "leaf origin");
-    EXPECT_FLOAT_EQ(leaf.xMax - leaf.xMin, 3.0f);
-    EXPECT_FLOAT_EQ(leaf.yMax - leaf.yMin, 0.5f);
+    VECFLOAT start;
+    ParaboloidEval(leaf.xMin, 0.0f, start, leaf);
+    const float cosAngle = leaf.cosAngle, sinAngle = leaf.sinAngle;
+    EXPECT_NEAR(leaf.origin.x + start.x * cosAngle, 0.0, 1e-4);
+    EXPECT_NEAR(leaf.origin.y + start.x * sinAngle, 0.0, 1e-4);
+    EXPECT_NEAR(leaf.origin.z + start.z, 2.0, 1e-4) << "the leaf starts where the move ended";
+    EXPECT_NEAR(leaf.xMax - leaf.xMin, 2.5 * 3 * 2, 1e-4);
+    EXPECT_NEAR(leaf.yMax - leaf.yMin, 5 * 0.1, 1e-5);
     EXPECT_EQ(leaf.material, 4);
     EXPECT_EQ(b.plant.paraboloids[1].material, 5);
+  }
+  {
+    // Leaves after a segment without units of their own: 2.5 l $ à long (à 0.4 unless
+    // given), 2 d times as wide within [0.25, 0.6]; "|" bends one along its length.
+    Built b("$(2) f *0.1=d p \xA7(\xE0,1) *5=d p \xA7(|,10) p");
+    ASSERT_EQ(b.plant.paraboloidCount, 3u);
+    const Paraboloid first = b.plant.paraboloids[0], second = b.plant.paraboloids[1], third = b.plant.paraboloids[2];
+    EXPECT_NEAR(first.yMax - first.yMin, 0.25 * (2.5 * 2 * 0.4), 1e-4) << "narrowest";
+    EXPECT_NEAR(second.yMax - second.yMin, 0.6 * (2.5 * 2 * 1), 1e-4) << "widest";
+    const float weak = std::fabs(second.curvatureX), strong = std::fabs(third.curvatureX);
+    EXPECT_GT(strong, 10 * weak);
+  }
+  {
+    // The pulls: è turns toward the sky by its share, é toward the level by its share,
+    // and > turns about the vertical.
+    Built b("&(90) \xA7(\xE8,0.5) \xE8 f \xA7(\xE9,1) \xE9 f >(90) f");
+    ASSERT_EQ(b.plant.cylinderCount, 3u);
+    const VECFLOAT lifted = b.plant.cylinders[0].axis, level = b.plant.cylinders[1].axis,
+                   turned = b.plant.cylinders[2].axis;
+    EXPECT_NEAR(lifted.z, std::sin(45 * 0.017453292519943295), 1e-5) << "half way up from level";
+    EXPECT_NEAR(level.z, 0.0, 1e-5);
+    EXPECT_NEAR(turned.z, 0.0, 1e-5);
+    EXPECT_NEAR(turned.x * level.x + turned.y * level.y, 0.0, 1e-5) << "a quarter turn round";
   }
   {
     // Broken input draws what it can and stops at the end of the text.

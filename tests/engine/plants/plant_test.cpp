@@ -12,8 +12,8 @@
 #include "engine/materials/texture.h"
 #include "engine/objects/hit_material.h"
 #include "engine/objects/object_tools.h"
-#include "engine/render/context.h"
-#include "engine/render/landscape.h"
+#include "engine/scene/context.h"
+#include "engine/scene/landscape.h"
 
 namespace {
 
