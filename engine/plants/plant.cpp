@@ -13,6 +13,12 @@ namespace {
 
 constexpr uint32_t InitialRoom = 16;
 
+// memcpy that accepts the null pointers of empty sections.
+void CopyBytes(void* to, const void* from, size_t bytes) {
+  if (bytes > 0)
+    std::memcpy(to, from, bytes);
+}
+
 VECTEUR ToV(const VECFLOAT& v) { return ToVecteur(v); }
 
 VECFLOAT EndOf(const Cylinder& c) {
@@ -139,11 +145,11 @@ bool TPlant::Reserve(uint32_t cylinderRoom, uint32_t paraboloidRoom, uint32_t sp
   }
   char* target = static_cast<char*>(GlobalLock(block));
   char* at = target;
-  std::memcpy(at, cylinders, size_t(cylinderCount) * sizeof(Cylinder));
+  CopyBytes(at, cylinders, size_t(cylinderCount) * sizeof(Cylinder));
   at += size_t(cylinderRoom) * sizeof(Cylinder);
-  std::memcpy(at, paraboloids, size_t(paraboloidCount) * sizeof(Paraboloid));
+  CopyBytes(at, paraboloids, size_t(paraboloidCount) * sizeof(Paraboloid));
   at += size_t(paraboloidRoom) * sizeof(Paraboloid);
-  std::memcpy(at, spheres, size_t(sphereCount) * sizeof(Sphere));
+  CopyBytes(at, spheres, size_t(sphereCount) * sizeof(Sphere));
   // The new block takes over the old one's locks.
   const unsigned locks = GlobalLockCount(elementBlock);
   while (GlobalLockCount(elementBlock) > 0)
@@ -171,9 +177,9 @@ TPlant& TPlant::operator=(const TPlant& src) {
   Obj::operator=(src);
   cylinderCount = paraboloidCount = sphereCount = 0;
   if (Reserve(src.cylinderCount, src.paraboloidCount, src.sphereCount)) {
-    std::memcpy(static_cast<void*>(cylinders), src.cylinders, size_t(src.cylinderCount) * sizeof(Cylinder));
-    std::memcpy(static_cast<void*>(paraboloids), src.paraboloids, size_t(src.paraboloidCount) * sizeof(Paraboloid));
-    std::memcpy(static_cast<void*>(spheres), src.spheres, size_t(src.sphereCount) * sizeof(Sphere));
+    CopyBytes(cylinders, src.cylinders, size_t(src.cylinderCount) * sizeof(Cylinder));
+    CopyBytes(paraboloids, src.paraboloids, size_t(src.paraboloidCount) * sizeof(Paraboloid));
+    CopyBytes(spheres, src.spheres, size_t(src.sphereCount) * sizeof(Sphere));
     cylinderCount = src.cylinderCount;
     paraboloidCount = src.paraboloidCount;
     sphereCount = src.sphereCount;

@@ -18,7 +18,7 @@ struct Built {
   explicit Built(const char* text) { counts = BuildPlant(text, PlantMaterials{3, 4, 5}, plant); }
 };
 
-void ExpectNear(const VECFLOAT& v, double x, double y, double z, const char* what) {
+void ExpectNear(VECFLOAT v, double x, double y, double z, const char* what) {
   EXPECT_NEAR(v.x, x, 1e-5) << what;
   EXPECT_NEAR(v.y, y, 1e-5) << what;
   EXPECT_NEAR(v.z, z, 1e-5) << what;
@@ -30,16 +30,16 @@ TEST(PlantTurtle, BuildsTheElementsOfHandWrittenStrings) {
     ASSERT_EQ(b.plant.cylinderCount, 1u);
     ExpectNear(b.plant.cylinders[0].start, 0, 0, 0, "start");
     ExpectNear(b.plant.cylinders[0].axis, 0, 0, 1, "axis");
-    EXPECT_FLOAT_EQ(b.plant.cylinders[0].length, 1.0f);
-    EXPECT_FLOAT_EQ(b.plant.cylinders[0].radiusSquared, 0.25f);
-    EXPECT_EQ(b.plant.cylinders[0].material, 3);
+    EXPECT_FLOAT_EQ(+b.plant.cylinders[0].length, 1.0f);
+    EXPECT_FLOAT_EQ(+b.plant.cylinders[0].radiusSquared, 0.25f);
+    EXPECT_EQ(+b.plant.cylinders[0].material, 3);
   }
   {
     Built b("f &(90) f");  // a turn: the second segment starts at the first's end, level
     ASSERT_EQ(b.plant.cylinderCount, 2u);
     ExpectNear(b.plant.cylinders[1].start, 0, 0, 1, "second start");
-    EXPECT_NEAR(b.plant.cylinders[1].axis.z, 0.0, 1e-6);
-    EXPECT_NEAR(std::hypot(b.plant.cylinders[1].axis.x, b.plant.cylinders[1].axis.y), 1.0, 1e-6);
+    EXPECT_NEAR(+b.plant.cylinders[1].axis.z, 0.0, 1e-6);
+    EXPECT_NEAR(std::hypot(+b.plant.cylinders[1].axis.x, +b.plant.cylinders[1].axis.y), 1.0, 1e-6);
   }
   {
     Built b("f [&(45) [^(45) f] f] f");  // nested branches return to where they started
@@ -49,14 +49,14 @@ TEST(PlantTurtle, BuildsTheElementsOfHandWrittenStrings) {
     ExpectNear(b.plant.cylinders[2].start, 0, 0, 1, "outer branch");
     ExpectNear(b.plant.cylinders[3].start, 0, 0, 1, "trunk goes on");
     ExpectNear(b.plant.cylinders[3].axis, 0, 0, 1, "trunk axis");
-    EXPECT_EQ(b.plant.cylinders[3].baseLength, 1.0f);  // smoothed along the trunk
+    EXPECT_EQ(+b.plant.cylinders[3].baseLength, 1.0f);  // smoothed along the trunk
   }
   {
     Built b("*0.5=l *2=d $(3) f \xA7(l,2) f");  // quantities multiply; § sets
     ASSERT_EQ(b.plant.cylinderCount, 2u);
-    EXPECT_FLOAT_EQ(b.plant.cylinders[0].length, 1.5f);
-    EXPECT_FLOAT_EQ(b.plant.cylinders[0].radiusSquared, 1.0f);
-    EXPECT_FLOAT_EQ(b.plant.cylinders[1].length, 6.0f);
+    EXPECT_FLOAT_EQ(+b.plant.cylinders[0].length, 1.5f);
+    EXPECT_FLOAT_EQ(+b.plant.cylinders[0].radiusSquared, 1.0f);
+    EXPECT_FLOAT_EQ(+b.plant.cylinders[1].length, 6.0f);
     ExpectNear(b.plant.cylinders[1].start, 0, 0, 1.5, "after the first");
   }
   {
@@ -76,7 +76,7 @@ TEST(PlantTurtle, BuildsTheElementsOfHandWrittenStrings) {
     EXPECT_NEAR(leaf.xMax - leaf.xMin, 2.5 * 3 * 2, 1e-4);
     EXPECT_NEAR(leaf.yMax - leaf.yMin, 5 * 0.1, 1e-5);
     EXPECT_EQ(leaf.material, 4);
-    EXPECT_EQ(b.plant.paraboloids[1].material, 5);
+    EXPECT_EQ(+b.plant.paraboloids[1].material, 5);
   }
   {
     // Leaves after a segment without units of their own: 2.5 l $ à long (à 0.4 unless

@@ -184,16 +184,16 @@ TEST(Plant, SmoothJoinsCollinearSegmentsAndCountsTheirLength) {
   plant.AddCylinder(MakeCylinder(VECFLOAT(0, 0, 2), VECFLOAT(0.8660254f, 0, 0.5f), 1, 0.1f));
   plant.Smooth(30);
   const Cylinder* c = plant.cylinders;
-  EXPECT_EQ(c[1].baseLength, 2.0f);
-  EXPECT_EQ(c[0].baseLength, 0.0f);
-  EXPECT_EQ(c[2].baseLength, 0.0f);
+  EXPECT_EQ(+c[1].baseLength, 2.0f);
+  EXPECT_EQ(+c[0].baseLength, 0.0f);
+  EXPECT_EQ(+c[2].baseLength, 0.0f);
   for (const VECFLOAT& joint : {c[0].endDirection, c[1].startDirection}) {
     EXPECT_FLOAT_EQ(joint.x, 0.0f);
     EXPECT_FLOAT_EQ(joint.z, 1.0f);
   }
-  EXPECT_EQ(c[0].startDirection.z, 0.0f);  // no joint: zero
-  EXPECT_EQ(c[1].endDirection.z, 0.0f);
-  EXPECT_EQ(c[2].startDirection.z, 0.0f);
+  EXPECT_EQ(+c[0].startDirection.z, 0.0f);  // no joint: zero
+  EXPECT_EQ(+c[1].endDirection.z, 0.0f);
+  EXPECT_EQ(+c[2].startDirection.z, 0.0f);
 }
 
 TEST(Plant, MaterialsCountsBoxesAndCopies) {
@@ -219,8 +219,8 @@ TEST(Plant, MaterialsCountsBoxesAndCopies) {
   plant.AddParaboloid(MakeLeaf(VECFLOAT(0, 0, 3), 0, 1, 1, 0, 5));
   EXPECT_EQ(plant.GetTexture(), static_cast<unsigned>(-1));
   plant.DecrementTextureIfGT(3);
-  EXPECT_EQ(plant.paraboloids[1].material, 4);
-  EXPECT_EQ(plant.cylinders[39].material, 2);
+  EXPECT_EQ(+plant.paraboloids[1].material, 4);
+  EXPECT_EQ(+plant.cylinders[39].material, 2);
   EXPECT_EQ(plant.GetBlockSize(), 40u * 66 + 2 * 50 + 22);
   EXPECT_EQ(plant.GetNumberOfPolygons(), 40 * 64 + 2 * 128 + 256);
   plant.BuildBox();
@@ -233,7 +233,7 @@ TEST(Plant, MaterialsCountsBoxesAndCopies) {
   TPlant& twin = static_cast<TPlant&>(*copy);
   EXPECT_EQ(twin.cylinderCount, 40u);
   EXPECT_EQ(twin.sphereCount, 1u);
-  EXPECT_EQ(twin.paraboloids[1].material, 4);
+  EXPECT_EQ(+twin.paraboloids[1].material, 4);
   EXPECT_NEAR(Nearest(twin, VECTEUR(7, 40, 0.5), VECTEUR(0, 1, 0), &di),
               Nearest(plant, VECTEUR(7, 40, 0.5), VECTEUR(0, 1, 0), &di), 1e-9);
   EXPECT_GT(Nearest(twin, VECTEUR(7, 40, 0.5), VECTEUR(0, 1, 0), &di), 0.0);
