@@ -146,6 +146,7 @@ BasicObject* ReadScatter(ReadContext& ctx, Fields& f, const std::vector<Terrain*
   const JsonNode* on = f.Get("On");
   const JsonNode* speciesNode = f.Get("Species");
   auto count = f.Integer("Count", 1, MaxScatteredPlants);
+  auto density = f.Number("Density", 1e-9, 1e6);
   auto seed = f.Integer("Seed", 0, UINT32_MAX);
   auto variants = f.Integer("Variants", 1, 64);
   auto maxSlope = f.Number("MaxSlope", 0.0, 90.0);
@@ -178,8 +179,11 @@ BasicObject* ReadScatter(ReadContext& ctx, Fields& f, const std::vector<Terrain*
     if (!terrain)
       ctx.Error(on->position, "no terrain named \"" + on->string + "\" comes before this scatter");
   }
-  if (!count)
-    ctx.Error(f.Node().position, "a scatter needs its Count: 1 to " + std::to_string(MaxScatteredPlants));
+  if (!count && !density)
+    ctx.Error(f.Node().position, "a scatter needs its Count (1 to " + std::to_string(MaxScatteredPlants) +
+                                     ") or its Density (plants per square unit of the region)");
+  if (count && density)
+    ctx.Error(f.Node().position, "a scatter takes Count or Density, not both");
   if (regionNode && (region[2] <= region[0] || region[3] <= region[1]))
     ctx.Error(regionNode->position, "Region is [xmin, ymin, xmax, ymax] with each max above its min");
   if (heights[1] < heights[0] || altitudes[1] < altitudes[0])
@@ -212,7 +216,14 @@ BasicObject* ReadScatter(ReadContext& ctx, Fields& f, const std::vector<Terrain*
   di.Rendering = 1;
   Placement draw(static_cast<uint64_t>(seed.value_or(1)));
   std::vector<BasicObject*> plants;
-  const int64_t wanted = *count;
+  // A density asks for as many plants as it gives over the region's ground plan.
+  const double area = (region[2] - region[0]) * (region[3] - region[1]);
+  const int64_t wanted = count ? *count : static_cast<int64_t>(std::llround(std::min(*density * area, 1e12)));
+  if (wanted < 1 || wanted > MaxScatteredPlants) {
+    ctx.Error(f.Node().position, "Density gives " + std::to_string(wanted) + " plants over the region: 1 to " +
+                                     std::to_string(MaxScatteredPlants) + " can be scattered");
+    return nullptr;
+  }
   for (int64_t tries = 0; static_cast<int64_t>(plants.size()) < wanted && tries < wanted * TriesPerPlant; tries++) {
     const double x = region[0] + draw.Next() * (region[2] - region[0]);
     const double y = region[1] + draw.Next() * (region[3] - region[1]);

@@ -20,6 +20,7 @@ packages=(
   clang
   libclang-rt-14-dev
   libassimp-dev
+  time
 )
 
 missing=()

@@ -1,7 +1,6 @@
 // Landscape files into engine records: every family of keys lands in its field, omitted
 // keys keep the engine's defaults, terrains are built from pictures and functions.
 #include "host/landscape.h"
-#include "host/landscape_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +20,7 @@
 #include "engine/render/atmosphere.h"
 #include "engine/render/camera.h"
 #include "engine/terrain/terrain.h"
+#include "host/landscape_reader.h"
 
 namespace {
 
@@ -674,8 +674,8 @@ TEST(LandscapeDocs, TheSchemaNamesTheKeysTheLoaderReads) {
   EXPECT_EQ(AllowedKeys(material + "\"Reflection\": {" + unknown + "} } ] }"), SchemaKeys(defs["reflection"]));
   EXPECT_EQ(AllowedKeys(material + "\"DefaultOptions\": {" + unknown + "} } ] }"), SchemaKeys(defs["options"]));
   // One object of each schema variant.
-  const char* types[] = {"Sphere",     "Group",     "Terrain",    "Mesh",  "DirectionalLight",
-                         "PointLight", "SpotLight", "LaserLight", "Camera"};
+  const char* types[] = {"Sphere",     "Group",     "Terrain",    "Mesh",   "DirectionalLight",
+                         "PointLight", "SpotLight", "LaserLight", "Camera", "Plant"};
   const std::string extra[] = {"",
                                ", \"children\": [ { \"type\": \"Sphere\" } ]",
                                ", \"HeightMap\": \"hill8.png\"",
@@ -684,12 +684,19 @@ TEST(LandscapeDocs, TheSchemaNamesTheKeysTheLoaderReads) {
                                "",
                                "",
                                "",
-                               ""};
+                               "",
+                               ", \"Species\": 0"};
   for (size_t i = 0; i < std::size(types); i++)
     EXPECT_EQ(AllowedKeys("{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"" + std::string(types[i]) + "\"" +
                           extra[i] + ", " + unknown + "} ] }"),
               SchemaKeys(defs["object"]["oneOf"][i]))
         << types[i];
+  // A scatter needs a terrain before it.
+  EXPECT_EQ(AllowedKeys("{ \"Materials\": [ {} ], \"Objects\": [ { \"type\": \"Terrain\", \"name\": \"t\", "
+                        "\"HeightMap\": \"hill8.png\" }, { \"type\": \"Scatter\", \"On\": \"t\", \"Species\": [0], "
+                        "\"Count\": 1, \"MaxSlope\": 90, " +
+                        unknown + "} ] }"),
+            SchemaKeys(defs["object"]["oneOf"][std::size(types)]));
 }
 
 }  // namespace
