@@ -1,6 +1,6 @@
 // Plants: growing and building one large plant (species 13, about 700 branch segments and
 // leaves), and rays per second against it from a pinhole camera (256 x 256 rays framing
-// the plant, about a third of them hitting), on 1 and 2 threads. One plant has no
+// the plant, about a ninth of them hitting), on 1 and 2 threads. One plant has no
 // hierarchy of its own: one box guards every element, so this measures the element tests.
 // The forest over a 1025 x 1025 terrain is timed as a whole render by bench/forest.sh.
 #include <benchmark/benchmark.h>
