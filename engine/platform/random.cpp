@@ -9,9 +9,11 @@ RandomGenerator::RandomGenerator(unsigned seed) {
   initstate_r(seed, state, sizeof(state), &data);
 }
 
-void RandomGenerator::Seed(unsigned seed) { srandom_r(seed, &data); }
-
 int RandomGenerator::Next() {
+  if (seedPending) {
+    srandom_r(pendingSeed, &data);
+    seedPending = false;
+  }
   int32_t result = 0;
   random_r(&data, &result);
   return result % 32768;

@@ -22,14 +22,21 @@ class RandomGenerator {
   RandomGenerator(const RandomGenerator&) = delete;
   RandomGenerator& operator=(const RandomGenerator&) = delete;
 
-  // Restarts the sequence, as srand(seed) does for rand().
-  void Seed(unsigned seed);
+  // Restarts the sequence, as srand(seed) does for rand(). The state is built at the next
+  // draw: seeding costs some 340 steps of the generator, and a render seeds every pixel
+  // whether or not its shading draws at all.
+  void Seed(unsigned seed) {
+    pendingSeed = seed;
+    seedPending = true;
+  }
   // The next draw, 0 to 32767.
   int Next();
 
  private:
   struct random_data data;
   char state[128];
+  unsigned pendingSeed = 0;
+  bool seedPending = false;
 };
 
 // A draw from `generator`, or from the C library's rand() when there is none.

@@ -17,6 +17,15 @@ TEST(RandomGenerator, DrawsExactlyWhatSrandAndRandWouldForTheSameSeedWithoutTouc
   const int first = a.Next();
   a.Seed(5);
   EXPECT_EQ(a.Next(), first);
+  // Seeding again without a draw in between: only the last seed counts, as with srand.
+  a.Next();
+  a.Seed(8);
+  a.Seed(5);
+  EXPECT_EQ(a.Next(), first);
+  a.Seed(7);
+  std::srand(7);
+  for (int i = 0; i < 100; i++)
+    ASSERT_EQ(a.Next(), StandardRandom()) << "draw " << i;
   std::srand(3);
   const int expected = StandardRandom();
   std::srand(3);
