@@ -78,32 +78,50 @@ int PngOutput(spng_ctx*, void* user, void* data, size_t length) {
   return static_cast<SafeFile*>(user)->Write(data, length) ? 0 : SPNG_IO_ERROR;
 }
 
-// PNG, encoded row by row into the file: no second copy of the picture in memory.
-bool WritePng(SafeFile& file, const Picture& picture, std::string& reason) {
-  spng_ctx* png = spng_ctx_new(SPNG_CTX_ENCODER);
-  if (!png) {
-    reason = "out of memory";
-    return false;
+}  // namespace
+
+// PNG, encoded row by row into the file as rows are handed over: no second copy of the
+// picture in memory, and a picture being rendered is encoded while its later rows are.
+class PngRows {
+ public:
+  PngRows(SafeFile& file, int width, int height) {
+    png = spng_ctx_new(SPNG_CTX_ENCODER);
+    if (!png) {
+      status = SPNG_EMEM;
+      return;
+    }
+    spng_ihdr header{};
+    header.width = static_cast<uint32_t>(width);
+    header.height = static_cast<uint32_t>(height);
+    header.bit_depth = 8;
+    header.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+    status = spng_set_png_stream(png, PngOutput, &file);
+    if (status == 0)
+      status = spng_set_ihdr(png, &header);
+    if (status == 0)
+      status = spng_encode_image(png, nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
   }
-  spng_ihdr header{};
-  header.width = static_cast<uint32_t>(picture.width);
-  header.height = static_cast<uint32_t>(picture.height);
-  header.bit_depth = 8;
-  header.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-  int status = spng_set_png_stream(png, PngOutput, &file);
-  if (status == 0)
-    status = spng_set_ihdr(png, &header);
-  if (status == 0)
-    status = spng_encode_image(png, nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
-  for (int y = 0; status == 0 && y < picture.height; y++)
-    status = spng_encode_row(png, picture.Pixel(0, y), picture.RowBytes());
-  spng_ctx_free(png);
-  if (status == SPNG_EOI)  // the last row ends the image
-    status = 0;
-  if (status != 0)
-    reason = spng_strerror(status);
-  return status == 0;
-}
+  ~PngRows() { spng_ctx_free(png); }
+  PngRows(const PngRows&) = delete;
+  PngRows& operator=(const PngRows&) = delete;
+
+  // The next row; false once anything has failed.
+  bool Row(const uint8_t* rgb, size_t bytes) {
+    if (status == 0)
+      status = spng_encode_row(png, rgb, bytes);
+    if (status == SPNG_EOI)  // the last row ends the image
+      status = 0;
+    return status == 0;
+  }
+  // Why encoding failed.
+  std::string Reason() const { return status == SPNG_EMEM ? "out of memory" : spng_strerror(status); }
+
+ private:
+  spng_ctx* png = nullptr;
+  int status = 0;
+};
+
+namespace {
 
 struct JpegErrors {
   jpeg_error_mgr manager;
@@ -321,7 +339,11 @@ bool CheckPictureOutput(const std::string& path, int width, int height, std::str
   return true;
 }
 
-bool WritePicture(const std::string& path, const Picture& picture, std::string& error) {
+PictureStream::PictureStream(const Picture& picture) : picture(picture) {}
+
+PictureStream::~PictureStream() = default;
+
+bool PictureStream::Open(const std::string& path, std::string& error) {
   if (picture.width < 1 || picture.height < 1 ||
       picture.rgb.size() != static_cast<size_t>(picture.width) * picture.height * 3) {
     error = path + ": empty picture";
@@ -340,37 +362,70 @@ bool WritePicture(const std::string& path, const Picture& picture, std::string& 
     }
   }
   RemoveStaleTemporaries(path);
-  SafeFile file;
-  if (!file.Open(path, error)) {
+  file = std::make_unique<SafeFile>();
+  if (!file->Open(path, error)) {
+    file.reset();
     error = "cannot write the picture: " + error;
+    return false;
+  }
+  this->path = path;
+  if (FormatOfPath(path) == PictureFormat::Png)
+    png = std::make_unique<PngRows>(*file, picture.width, picture.height);
+  return true;
+}
+
+void PictureStream::Advance(int rows) {
+  if (!png)
+    return;
+  rows = std::min(rows, picture.height);
+  for (; encoded < rows; encoded++)
+    if (!png->Row(picture.Pixel(0, encoded), picture.RowBytes()))
+      break;
+}
+
+bool PictureStream::Finish(std::string& error) {
+  if (!file) {
+    error = "cannot write the picture: it was not opened";
     return false;
   }
   std::string reason;
   bool encoded = true;
   switch (FormatOfPath(path)) {
     case PictureFormat::Bmp:
-      WriteBmp(file, picture);
+      WriteBmp(*file, picture);
       break;
     case PictureFormat::Png:
-      encoded = WritePng(file, picture, reason);
+      Advance(picture.height);
+      encoded = this->encoded == picture.height;
+      if (!encoded)
+        reason = png->Reason();
+      png.reset();
       break;
     case PictureFormat::Jpeg:
-      encoded = WriteJpeg(file, picture, reason);
+      encoded = WriteJpeg(*file, picture, reason);
       break;
     case PictureFormat::Unknown:
       break;
   }
   // A failed write is reported with its own reason (a full disk) rather than the
   // encoder's; either way the temporary file goes and nothing takes the final name.
-  if (!encoded && !file.Failed()) {
+  if (!encoded && !file->Failed()) {
     error = path + ": cannot write the picture: " + reason;
+    file.reset();
     return false;
   }
-  if (!file.Commit(error)) {
+  const bool committed = file->Commit(error);
+  file.reset();
+  if (!committed) {
     error = "cannot write the picture: " + error;
     return false;
   }
   return true;
+}
+
+bool WritePicture(const std::string& path, const Picture& picture, std::string& error) {
+  PictureStream stream(picture);
+  return stream.Open(path, error) && stream.Finish(error);
 }
 
 bool ReadPicture(const std::string& path, Picture& picture, std::string& error) {

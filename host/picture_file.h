@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,36 @@ bool CheckPictureOutput(const std::string& path, int width, int height, std::str
 // Temporary files of this name left by killed processes are removed first. On failure
 // returns false with `error` set.
 bool WritePicture(const std::string& path, const Picture& picture, std::string& error);
+
+class SafeFile;
+class PngRows;
+
+// A picture file written while its picture is rendered. Open checks and opens the file as
+// WritePicture does; Advance(rows) says that the picture's first `rows` rows are final, and
+// encodes those a PNG file has not taken yet, so that little is left to encode when the
+// render ends; Finish writes the rest (all of a BMP, whose rows run bottom up, and of a
+// JPEG), syncs and renames the file into place. A stream that is not finished (an
+// interrupted render, a failure) leaves nothing under the final name.
+class PictureStream {
+ public:
+  // The picture must outlive the stream and keep its size.
+  explicit PictureStream(const Picture& picture);
+  ~PictureStream();
+  PictureStream(const PictureStream&) = delete;
+  PictureStream& operator=(const PictureStream&) = delete;
+
+  bool Open(const std::string& path, std::string& error);
+  // Called from one thread at a time, with rows that no thread writes any more.
+  void Advance(int rows);
+  bool Finish(std::string& error);
+
+ private:
+  const Picture& picture;
+  std::string path;
+  std::unique_ptr<SafeFile> file;
+  std::unique_ptr<PngRows> png;
+  int encoded = 0;  // PNG rows handed to the encoder
+};
 
 // Largest side of a picture that ReadPicture decodes.
 constexpr int MaxReadPictureSide = 32768;

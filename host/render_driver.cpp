@@ -92,6 +92,12 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
 
   long long samples = 0;
   Progress progress(job.height, work.RowsDone(), job.quiet);
+  // The picture file is written while the picture renders, row by row as the rows from
+  // the top are done, so that little is left to write at the end. When it cannot be
+  // opened now, WritePicture tries again at the end and reports why.
+  PictureStream stream(work.picture);
+  std::string streamError;
+  const bool streaming = stream.Open(job.output, streamError);
   {
     // The session prepares the landscape, and gives everything back when it ends.
     RenderSession session(landscape);
@@ -103,17 +109,23 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
     // (a huge picture takes seconds to save).
     double nextSave = job.checkpointSeconds;
     bool saveFailed = false;
-    samples = RenderRows(session, settings, work, interrupt, [&](int rowsDone) {
-      progress.Show(rowsDone);
-      if (!saveFailed && rowsDone < job.height && progress.Elapsed() >= nextSave) {
-        const double start = progress.Elapsed();
-        if (!SaveCheckpoint(checkpointPath, work, error)) {
-          std::fprintf(stderr, "\norvelle2: %s (rendering goes on without checkpoints)\n", error.c_str());
-          saveFailed = true;
-        }
-        nextSave = progress.Elapsed() + std::max(job.checkpointSeconds, 10.0 * (progress.Elapsed() - start));
-      }
-    });
+    samples = RenderRows(
+        session, settings, work, interrupt,
+        [&](int rowsDone) {
+          progress.Show(rowsDone);
+          if (!saveFailed && rowsDone < job.height && progress.Elapsed() >= nextSave) {
+            const double start = progress.Elapsed();
+            if (!SaveCheckpoint(checkpointPath, work, error)) {
+              std::fprintf(stderr, "\norvelle2: %s (rendering goes on without checkpoints)\n", error.c_str());
+              saveFailed = true;
+            }
+            nextSave = progress.Elapsed() + std::max(job.checkpointSeconds, 10.0 * (progress.Elapsed() - start));
+          }
+        },
+        [&](int topRowsDone) {
+          if (streaming)
+            stream.Advance(topRowsDone);
+        });
     progress.Finish();
   }
 
@@ -122,17 +134,17 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
       std::fprintf(stderr, "orvelle2: interrupted, and %s\n", error.c_str());
       return RenderFailed;
     }
-    std::fprintf(stderr, "orvelle2: interrupted after %d of %d rows; resume with -m (checkpoint %s)\n",
-                 work.RowsDone(), job.height, checkpointPath.c_str());
+    std::fprintf(stderr, "orvelle2: interrupted after %d of %d rows; resume with -m (checkpoint %s)\n", work.RowsDone(),
+                 job.height, checkpointPath.c_str());
     return RenderInterrupted;
   }
-  if (!WritePicture(job.output, work.picture, error)) {
+  if (!(streaming ? stream.Finish(error) : WritePicture(job.output, work.picture, error))) {
     // The rendered picture is not lost: its rows stay in the checkpoint, for -m once the
     // disk has room.
     std::string saveError;
     if (SaveCheckpoint(checkpointPath, work, saveError))
-      std::fprintf(stderr, "orvelle2: %s\norvelle2: the rendered rows are kept in %s; resume with -m\n",
-                   error.c_str(), checkpointPath.c_str());
+      std::fprintf(stderr, "orvelle2: %s\norvelle2: the rendered rows are kept in %s; resume with -m\n", error.c_str(),
+                   checkpointPath.c_str());
     else
       std::fprintf(stderr, "orvelle2: %s\norvelle2: and %s\n", error.c_str(), saveError.c_str());
     return RenderFailed;

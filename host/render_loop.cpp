@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-
 long long RenderRows(const RenderSession& session, const RenderLoopSettings& settings, Checkpoint& work,
-                     const std::atomic<bool>& stop, const std::function<void(int rowsDone)>& tick) {
+                     const std::atomic<bool>& stop, const std::function<void(int rowsDone)>& tick,
+                     const std::function<void(int topRowsDone)>& rowsReady) {
   const int width = work.picture.width, height = work.picture.height;
   std::vector<std::atomic<uint8_t>> done(static_cast<size_t>(height));
   int alreadyDone = 0;
@@ -24,7 +24,7 @@ long long RenderRows(const RenderSession& session, const RenderLoopSettings& set
   // Workers still running; the calling thread wakes when the last one ends.
   int running = 0;
   std::mutex mutex;
-  std::condition_variable ended;
+  std::condition_variable changed;  // a row is done, or the last worker has ended
 
   auto worker = [&]() {
     RenderSession::Worker pixels(session);
@@ -42,10 +42,27 @@ long long RenderRows(const RenderSession& session, const RenderLoopSettings& set
       samples.fetch_add(rowSamples);
       done[row].store(1, std::memory_order_release);
       rowsDone.fetch_add(1);
+      if (rowsReady) {
+        // Wakes the calling thread to hand the rows on (taking the lock first, so that the
+        // wake-up cannot fall between its test and its wait).
+        { std::lock_guard<std::mutex> lock(mutex); }
+        changed.notify_all();
+      }
     }
     std::lock_guard<std::mutex> lock(mutex);
     if (--running == 0)
-      ended.notify_all();
+      changed.notify_all();
+  };
+
+  // Rows from the top that are all done, handed on through rowsReady.
+  int topRows = 0, topRowsReported = 0;
+  auto handOn = [&] {
+    while (topRows < height && done[topRows].load(std::memory_order_acquire))
+      topRows++;
+    if (rowsReady && topRows > topRowsReported) {
+      rowsReady(topRows);
+      topRowsReported = topRows;
+    }
   };
 
   const int threads = std::max(1, settings.threads);
@@ -53,19 +70,31 @@ long long RenderRows(const RenderSession& session, const RenderLoopSettings& set
   std::vector<std::thread> pool;
   for (int i = 0; i < threads; i++)
     pool.emplace_back(worker);
+  using Clock = std::chrono::steady_clock;
+  auto nextTick = Clock::now() + std::chrono::milliseconds(250);
   for (;;) {
+    bool finished;
     {
       std::unique_lock<std::mutex> lock(mutex);
-      if (ended.wait_for(lock, std::chrono::milliseconds(250), [&] { return running == 0; }))
-        break;
+      changed.wait_until(lock, nextTick, [&] {
+        return running == 0 || (rowsReady && topRows < height && done[topRows].load(std::memory_order_acquire));
+      });
+      finished = running == 0;
     }
-    // Copy the flags of finished rows for the caller's checkpoints.
-    for (int row = 0; row < height; row++)
-      work.rowsDone[row] = done[row].load(std::memory_order_acquire);
-    tick(rowsDone.load());
+    handOn();
+    if (finished)
+      break;
+    if (Clock::now() >= nextTick) {
+      // Copy the flags of finished rows for the caller's checkpoints.
+      for (int row = 0; row < height; row++)
+        work.rowsDone[row] = done[row].load(std::memory_order_acquire);
+      tick(rowsDone.load());
+      nextTick = Clock::now() + std::chrono::milliseconds(250);
+    }
   }
   for (std::thread& t : pool)
     t.join();
+  handOn();
   for (int row = 0; row < height; row++)
     work.rowsDone[row] = done[row].load();
   tick(rowsDone.load());

@@ -31,7 +31,8 @@ int SmoothSideOf(const TerrainGrid& g, int i, int j, const VECTEUR& p);
 // margin above the most a triangle's plane rises within that tolerance. Then neither
 // triangle can be met and the line has not sunk below the corners: the cell's tests would
 // find nothing. inv holds the reciprocals of the direction's x and y (1e8 for 0).
-inline bool LinePassesAboveCell(const TerrainGrid& g, const Line& r, const double inv[2], int i, int j) {
+[[gnu::always_inline]] inline bool LinePassesAboveCell(const TerrainGrid& g, const Line& r, const double inv[2], int i,
+                                                       int j) {
   constexpr double Widen = 0.001;
   const double h00 = g.A(i, j), h10 = g.A(i + 1, j), h01 = g.A(i, j + 1), h11 = g.A(i + 1, j + 1);
   const double high = std::max(std::max(h00, h10), std::max(h01, h11));

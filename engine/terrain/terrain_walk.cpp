@@ -16,6 +16,16 @@ namespace {
 thread_local unsigned long long cellsVisited = 0;
 thread_local unsigned long long recordsVisited = 0;
 
+// A walk's counts, added to the thread's when the walk ends: a thread-local variable of a
+// shared library costs a lookup at every access.
+struct WalkCounts {
+  unsigned long long cells = 0, records = 0;
+  ~WalkCounts() {
+    cellsVisited += cells;
+    recordsVisited += records;
+  }
+};
+
 struct Walker {
   const TerrainGrid& g;
   Line r;
@@ -87,6 +97,7 @@ struct Walker {
   // cells the line passes above. True when the visitor reported a hit.
   template <class Visitor>
   bool Walk(double& t, double tEnd, double limit, Visitor& visitor) const {
+    WalkCounts counts;
     int c3x = -1, c3y = -1;  // the level-3 record being walked through
     while (t < tEnd && t < limit) {
       VECTEUR p = r.At(t);
@@ -106,7 +117,7 @@ struct Walker {
         c3x = qx;
         c3y = qy;
       }
-      recordsVisited++;
+      counts.records++;
       const bool descend2 = Descend(g.level2[cy * g.n2x + cx], visitor.inside, t, p, cx, cy, 4, g.n2x, g.n2y);
       if (descend2) {
         const double end2 = t + Boundary(cx, cy, 2, 4, p.x, p.y) - 0.01;
@@ -128,7 +139,7 @@ struct Walker {
               const int i = Trunc(p.x), j = Trunc(p.y);
               if (i > g.width || j > g.height)
                 return false;
-              cellsVisited++;
+              counts.cells++;
               if (!(visitor.skipCellsAbove && LinePassesAboveCell(g, r, inv, i, j))) {
                 const CellResult result = visitor.Cell(i, j, t, p);
                 if (result != CellResult::Continue)

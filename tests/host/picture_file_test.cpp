@@ -12,6 +12,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "host/safe_file.h"
 
@@ -106,6 +109,44 @@ TEST_F(PictureFiles, LosslessFormatsRoundTripExactly) {
     EXPECT_EQ(back.height, 9);
     EXPECT_EQ(back.rgb, original.rgb) << name;
   }
+}
+
+// A picture streamed while it renders, rows handed over in any steps, is the same file as
+// the picture written whole; a stream never finished leaves no file at all.
+TEST_F(PictureFiles, StreamedPicturesAreTheFilesWrittenWhole) {
+  const Picture picture = Gradient(23, 11);
+  const std::vector<std::vector<int>> steps = {{}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, {0, 4, 4, 2, 30}, {11}};
+  auto bytes = [](const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  for (const char* format : {"png", "bmp", "jpg"}) {
+    std::string error;
+    const std::string whole = std::string("whole.") + format;
+    ASSERT_TRUE(WritePicture(whole, picture, error)) << error;
+    for (size_t k = 0; k < steps.size(); k++) {
+      const std::string name = "streamed-" + std::to_string(k) + "." + format;
+      PictureStream stream(picture);
+      ASSERT_TRUE(stream.Open(name, error)) << error;
+      for (int rows : steps[k])
+        stream.Advance(rows);
+      EXPECT_FALSE(fs::exists(name)) << name;  // not before it is finished
+      ASSERT_TRUE(stream.Finish(error)) << error;
+      EXPECT_EQ(bytes(name), bytes(whole)) << name;
+    }
+    {
+      PictureStream abandoned(picture);
+      ASSERT_TRUE(abandoned.Open(std::string("abandoned.") + format, error)) << error;
+      abandoned.Advance(5);
+    }
+    EXPECT_FALSE(fs::exists(std::string("abandoned.") + format));
+  }
+  for (const auto& entry : fs::directory_iterator("."))
+    EXPECT_EQ(entry.path().filename().string().rfind(".partial", 0), std::string::npos) << entry.path();
+  PictureStream unopened(picture);
+  std::string error;
+  EXPECT_FALSE(unopened.Finish(error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST_F(PictureFiles, CanvasSavedAsPngKeepsItsPixels) {

@@ -1,10 +1,12 @@
 // Quality levels: what each samples, and that quality 2 smooths edges that 1 leaves hard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <set>
 #include <tuple>
+#include <vector>
 
 #include "host/engine_session.h"
 #include "host/landscape.h"
@@ -88,6 +90,50 @@ TEST(RenderQuality, QualityTwoSmoothsEdgesThatOneLeavesHard) {
   }
   EXPECT_EQ(distinctColours[0], 2u);
   EXPECT_GT(distinctColours[1], 6u);
+}
+
+// The render loop hands rows on from the top as soon as they and every row above them are
+// done, rows resumed from a checkpoint first, each row final when it is handed on.
+TEST(RenderLoop, RowsAreHandedOnFromTheTopOnceFinal) {
+  EngineSession engine(".");
+  ASSERT_TRUE(engine.Ready());
+  LandscapeLoadResult loaded = LoadLandscapeFromText("ball.json", Ball, ".");
+  ASSERT_TRUE(loaded.ok());
+  engine.Environment()->PictureWidth = 40;
+  engine.Environment()->PictureHeight = 30;
+  RenderSession session(&loaded.landscape->Record());
+  for (int resumed : {0, 7}) {
+    SCOPED_TRACE(resumed);
+    Checkpoint work;
+    work.picture = Picture(40, 30);
+    work.rowsDone.assign(30, 0);
+    for (int row = 0; row < resumed; row++) {
+      work.rowsDone[row] = 1;
+      work.picture.Pixel(0, row)[0] = 201;  // a resumed row is not rendered again
+    }
+    RenderLoopSettings settings;
+    settings.threads = 2;
+    std::vector<int> handed;
+    std::vector<std::vector<uint8_t>> seen;  // the rows as they were when handed on
+    std::atomic<bool> stop{false};
+    RenderRows(
+        session, settings, work, stop, [](int) {},
+        [&](int top) {
+          handed.push_back(top);
+          for (int row = static_cast<int>(seen.size()); row < top; row++)
+            seen.emplace_back(work.picture.Pixel(0, row), work.picture.Pixel(0, row) + work.picture.RowBytes());
+        });
+    ASSERT_FALSE(handed.empty());
+    EXPECT_GE(handed.front(), resumed);
+    EXPECT_EQ(handed.back(), 30);
+    EXPECT_TRUE(std::is_sorted(handed.begin(), handed.end()));
+    EXPECT_EQ(std::adjacent_find(handed.begin(), handed.end()), handed.end());
+    for (int row = 0; row < 30; row++)
+      EXPECT_TRUE(std::equal(seen[row].begin(), seen[row].end(), work.picture.Pixel(0, row))) << "row " << row;
+    if (resumed > 0) {
+      EXPECT_EQ(seen[0][0], 201);
+    }
+  }
 }
 
 }  // namespace
