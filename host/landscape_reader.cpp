@@ -29,30 +29,43 @@ void ReadContext::Error(const std::string& message) {
   }
 }
 
-void ReadContext::SortErrors() {
-  if (errorPositions.size() != errors->size())
+namespace {
+
+// Puts `messages` in the order of their positions; messages without one come first.
+void SortByPosition(std::vector<std::string>& messages, std::vector<TextPosition>& positions) {
+  if (positions.size() != messages.size())
     return;
-  std::vector<size_t> order(errors->size());
+  std::vector<size_t> order(messages.size());
   for (size_t i = 0; i < order.size(); i++)
     order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    const TextPosition &pa = errorPositions[a], &pb = errorPositions[b];
+    const TextPosition &pa = positions[a], &pb = positions[b];
     return pa.line != pb.line ? pa.line < pb.line : pa.column < pb.column;
   });
   std::vector<std::string> sorted;
-  std::vector<TextPosition> positions;
+  std::vector<TextPosition> places;
   for (size_t i : order) {
-    sorted.push_back((*errors)[i]);
-    positions.push_back(errorPositions[i]);
+    sorted.push_back(messages[i]);
+    places.push_back(positions[i]);
   }
-  errors->swap(sorted);
-  errorPositions.swap(positions);
+  messages.swap(sorted);
+  positions.swap(places);
+}
+
+}  // namespace
+
+void ReadContext::SortErrors() {
+  SortByPosition(*errors, errorPositions);
+  if (warnings)
+    SortByPosition(*warnings, warningPositions);
 }
 
 void ReadContext::Warning(const TextPosition& at, const std::string& message) {
-  if (warnings && warnings->size() < MaxReportedErrors)
+  if (warnings && warnings->size() < MaxReportedErrors) {
     warnings->push_back(name + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": warning: " +
                         message);
+    warningPositions.push_back(at);
+  }
 }
 
 std::string FormatNumber(double value) {

@@ -42,6 +42,7 @@ struct ReadContext {
   // the errors can be listed in file order.
   std::vector<TextPosition> errorPositions;
   std::vector<std::string>* warnings = nullptr;  // values that are valid but look mistaken
+  std::vector<TextPosition> warningPositions;
   unsigned materialCount = 0;                    // known once the materials are read
   int objectCount = 0;                           // objects read so far, children included
   const LoadControl* control = nullptr;          // interruption, progress and limits of loading
@@ -58,8 +59,8 @@ struct ReadContext {
   void Error(const TextPosition& at, const std::string& message);
   void Error(const std::string& message);
   void Warning(const TextPosition& at, const std::string& message);
-  // Orders `errors` by their place in the file (reading goes record by record, and a
-  // record's unknown keys are found only at its end).
+  // Orders `errors` and `warnings` by their place in the file (reading goes record by
+  // record, and a record's unknown keys are found only at its end).
   void SortErrors();
   bool Failed() const { return !errors->empty(); }
   // Enough errors reported: reading stops.

@@ -44,6 +44,11 @@ TEST(CommandLine, AcceptsSeparateValuesAndLongOptions) {
   EXPECT_TRUE(r.quiet);
   EXPECT_EQ(r.screenWidth, 800);
   EXPECT_EQ(r.screenHeight, 600);
+  RenderRequest ground;
+  ASSERT_EQ(Parse({"a.json", "--ground", "-12.5,3e2"}, ground, message), CommandLineResult::Run);
+  EXPECT_TRUE(ground.groundQuery);
+  EXPECT_DOUBLE_EQ(ground.groundX, -12.5);
+  EXPECT_DOUBLE_EQ(ground.groundY, 300.0);
   RenderRequest separate;
   ASSERT_EQ(Parse({"a.json", "-x", "64", "-o", "b.bmp"}, separate, message), CommandLineResult::Run);
   EXPECT_EQ(separate.width, 64);
@@ -67,6 +72,9 @@ TEST(CommandLine, RefusesBadValuesWithAMessage) {
       {"--plant", "18"},
       {"--plant", "-1"},
       {"--seed", "3"},
+      {"--ground", "1"},
+      {"--ground", "1,2,3"},
+      {"--ground", "nan,0"},
   };
   for (const auto& args : bad) {
     RenderRequest r;

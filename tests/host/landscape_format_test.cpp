@@ -205,6 +205,11 @@ TEST_F(LandscapeFormat, ErrorsAreListedInFileOrder) {
   EXPECT_EQ(r.errors[0].rfind("test.json:2:", 0), 0u) << r.errors[0];
   EXPECT_EQ(r.errors[1].rfind("test.json:3:", 0), 0u) << r.errors[1];
   EXPECT_EQ(r.errors[2].rfind("test.json:4:", 0), 0u) << r.errors[2];
+  // Warnings too (SunDiscCos is read before SkyTint).
+  LandscapeLoadResult w = LoadText("{\n \"SkyTint\": [200, 200, 200],\n \"SunDiscCos\": 0.5\n}");
+  ASSERT_EQ(w.warnings.size(), 2u);
+  EXPECT_EQ(w.warnings[0].rfind("test.json:2:", 0), 0u) << w.warnings[0];
+  EXPECT_EQ(w.warnings[1].rfind("test.json:3:", 0), 0u) << w.warnings[1];
   EXPECT_EQ(FirstError(R"({ "Materials": [ {} ], "Objects": [ { "type": "Terrain", "HeightMap": "a.png",
       "Function": {} } ] })"),
             "test.json:2:19: a terrain takes a HeightMap or a Function, not both");

@@ -150,6 +150,20 @@ TEST_F(Orvelle2, PrintsAPlantsDescriptionStringForItsSeed) {
   EXPECT_NE(Read("stdout.txt"), seven);
 }
 
+TEST_F(Orvelle2, GroundPrintsTheTerrainsAltitudeAndRendersNothing) {
+  // A flat grid with a raised disc in the middle, around (0, 0).
+  Write("hill.json", R"({ "Materials": [ {} ], "Objects": [ { "type": "Terrain", "width": 9, "height": 9,
+    "AltitudeScale": 500,
+    "Function": { "Layers": [ { "Kind": "Ball", "Scale": [2, 2, 2], "Origin": [4, 4, 0] } ] } } ] })");
+  Outcome top = Orvelle({"hill.json", "--ground", "0,0"});
+  ASSERT_EQ(top.status, 0) << top.errors;
+  EXPECT_EQ(Read("stdout.txt"), "40\n");  // the ball's value 1 times 500 steps of 0.08
+  EXPECT_FALSE(fs::exists(folder / "hill.png"));
+  Outcome beside = Orvelle({"hill.json", "--ground", "50,0"});
+  EXPECT_EQ(beside.status, 2);
+  EXPECT_NE(beside.errors.find("no terrain lies under (50, 0)"), std::string::npos) << beside.errors;
+}
+
 TEST_F(Orvelle2, OneAndTwoThreadsRenderTheSamePicture) {
   Write("scene.json", SmallScene);
   ASSERT_EQ(Orvelle({"scene.json", "-x64", "-y48", "-q2", "--threads", "1", "-oone.png", "--quiet"}).status, 0);
