@@ -520,10 +520,12 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
     placement.object->MoveTo(static_cast<float>(at.x), static_cast<float>(at.y),
                              static_cast<float>(*ground + placement.above), nullptr);
   }
-  AddFramingCamera(landscape.Objects());
-  bool lit = false;
-  for (BasicObject* object : landscape.Objects())
+  bool lit = false, shown = false;
+  for (BasicObject* object : landscape.Objects()) {
     lit = lit || dynamic_cast<TLight*>(object) != nullptr;
-  if (!lit && !landscape.Objects().IsEmpty())
+    shown = shown || (!dynamic_cast<TLight*>(object) && object->type != BasicObject::TypeCamera);
+  }
+  if (shown && !lit)
     ctx.Warning(root.position, "the landscape has no light: surfaces show only their ambient light");
+  AddFramingCamera(landscape.Objects());
 }
