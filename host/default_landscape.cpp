@@ -1,8 +1,8 @@
 #include "host/default_landscape.h"
 
 // A fractal valley: grass on gentle slopes and low ground, rock on steep slopes and high
-// ground, a lake, a sun with soft shadows, a sky with sun glow, one cloud layer and a
-// light haze.
+// ground, a lake, a sun with soft shadows, a sky with sun glow, one cloud layer, and a
+// thin fog that fades the distance into the sky's horizon colour.
 const char* const DefaultLandscapeText = R"json(
 {
   "Environment": { "PictureWidth": 640, "PictureHeight": 480, "RenderSetting": 1 },
@@ -11,9 +11,9 @@ const char* const DefaultLandscapeText = R"json(
   "SkyColours": [ { "pos": 0, "clr": [200, 215, 240] }, { "pos": 10000, "clr": [45, 95, 190] } ],
   "SunColours": [ { "pos": 0, "clr": [255, 255, 235] }, { "pos": 10000, "clr": [255, 225, 160] } ],
   "GradientBase": 0, "GradientThickness": 30000000,
-  "HazeHeight": 5000000, "HazeStrength": 0.5,
+  "HazeHeight": 5000000, "HazeStrength": 1,
   "SunDiscCos": 0.9996, "GlowStrength": 0.5, "GlowCos": 0.96,
-  "HazeDensity": 0.0003, "HazeColour": [205, 215, 235],
+  "FogDensity": 0.0007, "HazeColour": [205, 215, 235],
   "CloudShadow": 0.3,
   "Materials": [
     {

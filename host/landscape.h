@@ -51,6 +51,8 @@ class Landscape {
   TArray<CloudLayer*>& CloudLayers() { return *paysage.CloudLayers; }
 
   LandscapeRenderSettings Settings;
+  // The file gives ViewCentre or ViewScale; otherwise the views are framed to fit.
+  bool ViewsPlaced = false;
 
  private:
   TPaysage paysage;

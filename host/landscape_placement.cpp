@@ -1,5 +1,6 @@
 #include "host/landscape_placement.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -9,6 +10,7 @@
 #include "engine/geometry/objects_list.h"
 #include "engine/render/camera.h"
 #include "engine/scene/context.h"
+#include "engine/scene/landscape.h"
 #include "engine/terrain/terrain.h"
 #include "host/landscape_reader.h"
 
@@ -53,15 +55,37 @@ std::optional<double> GroundAltitude(ObjectsList& objects, double x, double y) {
   return ground;
 }
 
-bool AddFramingCamera(ObjectsList& objects) {
+TBoundingBox FiniteObjectsBox(ObjectsList& objects, bool withCameras) {
   TBoundingBox box;
   for (BasicObject* object : objects) {
-    if (object->type == BasicObject::TypeCamera)
-      return false;
+    if (object->type == BasicObject::TypeCamera && !withCameras)
+      continue;
     auto* solid = dynamic_cast<TObject3D*>(object);
     if (solid && object->type != BasicObject::TypeInfinitePlane && !dynamic_cast<TLight*>(object))
       solid->IncludeObjectInBox(box, false, true);
   }
+  return box;
+}
+
+void FrameViews(TPaysage& landscape, ObjectsList& objects, int width, int height) {
+  const TBoundingBox box = FiniteObjectsBox(objects, true);
+  if (box.min.x > box.max.x || width <= 0 || height <= 0)
+    return;
+  // The orthographic views show (-ViewCentre.x, ViewCentre.y, ViewCentre.z) at their centre.
+  const VECTEUR centre = (box.min + box.max) * 0.5;
+  landscape.ViewCentre = VECTEUR(-centre.x, centre.y, centre.z);
+  // Top: x across, y up the picture; front: x and z; side: y and z. A tenth of margin.
+  const VECTEUR size = box.max - box.min;
+  const double across = std::max({size.x, size.y, 1e-6}), upwards = std::max({size.y, size.z, 1e-6});
+  const double scale = 0.9 * std::min(width / across, height / upwards);
+  landscape.ViewScale = static_cast<float>(std::clamp(scale, 1e-9, 1e9));
+}
+
+bool AddFramingCamera(ObjectsList& objects) {
+  for (BasicObject* object : objects)
+    if (object->type == BasicObject::TypeCamera)
+      return false;
+  const TBoundingBox box = FiniteObjectsBox(objects, false);
   VECTEUR centre(0.0, 0.0, 0.0);
   double radius = 5.0;  // nothing finite: a view of the ground around the origin
   if (box.min.x <= box.max.x) {

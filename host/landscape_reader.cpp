@@ -447,6 +447,7 @@ void ReadLandscape(ReadContext& ctx, const JsonNode& root, Landscape& landscape)
   WarnAboutColourScale(ctx, f, "SkyTint", p.SkyTint);
   READ_VECF(f, p, LightColour, 0.0, FLT_MAX);
   WarnAboutColourScale(ctx, f, "LightColour", p.LightColour);
+  landscape.ViewsPlaced = f.Get("ViewCentre") || f.Get("ViewScale");
   if (auto v = f.Vecteur("ViewCentre", -1e30, 1e30))
     p.ViewCentre = *v;
   READ_FLOAT(f, p, ViewScale, 1e-9, FLT_MAX);

@@ -169,6 +169,7 @@ int main(int argc, char** argv) {
     views.detail = request.viewDetail;
     views.selected = request.selected;
     views.ghosts = request.ghosts;
+    views.fit = !landscape.ViewsPlaced;
     std::string error;
     const ViewsResult result = WriteViews(&landscape.Record(), views, error);
     if (result != ViewsResult::Written) {

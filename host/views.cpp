@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "engine/engine.h"
+#include "host/landscape_placement.h"
 #include "host/picture_file.h"
 
 namespace {
@@ -85,6 +86,8 @@ ViewsResult WriteViews(TPaysage* landscape, const ViewsRequest& request, std::st
   for (BasicObject* object : ghosts)
     ghostList.Add(object);
   SelectionScope selection(selected);
+  if (request.fit && landscape->Objects)
+    FrameViews(*landscape, *landscape->Objects, request.width, request.height);
 
   const std::vector<std::string> paths = ViewPaths(request.prefix);
   for (size_t v = 0; v < paths.size(); v++) {

@@ -14,6 +14,7 @@ struct ViewsRequest {
   int detail = 1;                     // 0: boxes only; 1 finest; larger values coarser
   std::vector<std::string> selected;  // objects (by name) drawn as selected
   std::vector<std::string> ghosts;    // objects (by name) drawn as ghosts
+  bool fit = false;  // centre and scale the orthographic views on the objects and cameras
 };
 
 // The file name of each view, in the order camera, top, front, side.

@@ -133,6 +133,7 @@ TEST_P(ExampleRender, ViewsMatchTheirReferencePictures) {
   views.prefix = (std::filesystem::path(::testing::TempDir()) / ("views-" + name)).string();
   views.width = 2 * Width;
   views.height = 2 * Height;
+  views.fit = !loaded.landscape->ViewsPlaced;
   std::string error;
   ASSERT_EQ(WriteViews(&loaded.landscape->Record(), views, error), ViewsResult::Written) << error;
   const std::vector<std::string> drawn = ViewPaths(views.prefix);

@@ -8,6 +8,7 @@
 #include "engine/functions/fonction3d.h"
 #include "engine/functions/noise.h"
 #include "engine/materials/texture.h"
+#include "engine/preview/views.h"
 #include "engine/render/camera.h"
 #include "engine/terrain/terrain.h"
 #include "host/code_names.h"
@@ -195,6 +196,39 @@ TEST_F(LandscapeFormat, ALandscapeWithoutACameraIsFramedWhole) {
   auto framed = Load(R"({ "Objects": [ { "type": "Camera", "centre": [1, 2, 3] } ] })");
   ASSERT_EQ(framed->Objects().Count(), 1);
   EXPECT_TRUE(framed->Objects()[0]->GetCenter() == VECTEUR(1, 2, 3));
+}
+
+TEST_F(LandscapeFormat, ViewsWithoutPlacementShowEveryObjectAndCamera) {
+  auto l = Load(R"({ "Materials": [ {} ], "Objects": [
+    { "type": "Cube", "centre": [100, 20, 5], "sizes": [10, 10, 10] },
+    { "type": "Camera", "centre": [100, -80, 5] } ] })");
+  ASSERT_TRUE(l);
+  EXPECT_FALSE(l->ViewsPlaced);
+  FrameViews(l->Record(), l->Objects(), 400, 300);
+  const TBoundingBox box = FiniteObjectsBox(l->Objects(), true);
+  TPaysage& p = l->Record();
+  // The box's corners project inside the picture in every orthographic view.
+  TDrawInfo di;
+  for (EViewType view : {ViewTop, ViewFront, ViewSide}) {
+    TRect rect;
+    rect.right = 400;
+    rect.bottom = 300;
+    PreparerAffichage(&di, &p, view, rect, 1, 1.0f);
+    for (const VECTEUR& corner : {box.min, box.max}) {
+      float sx, sy;
+      di.Project(&di, sx, sy, corner);
+      EXPECT_GE(sx, 0.0f) << view;
+      EXPECT_LE(sx, 400.0f) << view;
+      EXPECT_GE(sy, 0.0f) << view;
+      EXPECT_LE(sy, 300.0f) << view;
+    }
+  }
+  // and fill most of it: the long side (y, from the camera to the cube) spans 90 % of the height.
+  EXPECT_NEAR(p.ViewScale * (box.max.y - box.min.y), 270.0, 1.0);
+  // A file that places its views keeps its values.
+  auto placed = Load(R"({ "ViewScale": 2, "Objects": [ { "type": "Camera" } ] })");
+  ASSERT_TRUE(placed);
+  EXPECT_TRUE(placed->ViewsPlaced);
 }
 
 TEST_F(LandscapeFormat, ErrorsAreListedInFileOrder) {
