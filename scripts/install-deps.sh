@@ -21,6 +21,8 @@ packages=(
   libclang-rt-14-dev
   libassimp-dev
   time
+  qt6-base-dev
+  fonts-dejavu-core
 )
 
 missing=()
