@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "host/band_file.h"
 #include "host/version.h"
 
 namespace {
@@ -66,6 +67,10 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequ
                                       "Print the description string of a plant of species MODEL (0 to 17) and exit")
                            ->check(CLI::Range(0, 17));
   app.add_option("--seed", request.plantSeed, "Random seed of --plant (default 1)")->needs(plant);
+  std::string rows;
+  app.add_option("--rows", rows, "Render only rows FIRST:COUNT (from 0) into the band file given by -o");
+  app.add_option("--merge", request.merge, "Merge band files (from --rows) into the picture given by -o")
+      ->expected(1, -1);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -89,6 +94,19 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv, RenderRequ
       return CommandLineResult::Error;
     }
     request.groundQuery = true;
+  }
+  if (!rows.empty() && !ParseRowRange(rows, request.firstRow, request.rowCount)) {
+    message = "--rows: expected FIRST:COUNT (first row from 0, at least one row), got '" + rows + "'";
+    return CommandLineResult::Error;
+  }
+  if ((request.rowCount > 0 || !request.merge.empty()) && request.output.empty()) {
+    message =
+        request.rowCount > 0 ? "--rows needs the band file to write (-o)" : "--merge needs the picture to write (-o)";
+    return CommandLineResult::Error;
+  }
+  if (!request.merge.empty() && (request.rowCount > 0 || !request.landscape.empty())) {
+    message = "--merge takes band files only (no landscape, no --rows)";
+    return CommandLineResult::Error;
   }
   return CommandLineResult::Run;
 }

@@ -26,6 +26,9 @@ struct RenderRequest {
   int viewDetail = 1;                 // --view-detail: 0 boxes only, 1 finest, larger coarser
   std::vector<std::string> selected;  // --select NAME: drawn as selected in the views
   std::vector<std::string> ghosts;    // --ghost NAME: drawn as ghosts in the views
+  int firstRow = 0;                // --rows FIRST:COUNT: only these rows, into the band file -o
+  int rowCount = 0;                // 0: the whole picture
+  std::vector<std::string> merge;  // --merge BANDS...: band files merged into the picture -o
 };
 
 // The largest accepted picture side and thread count.

@@ -13,6 +13,7 @@
 
 #include "biosphere/biosphere.h"
 #include "engine/scene/environment.h"
+#include "host/band_file.h"
 #include "host/checkpoint.h"
 #include "host/command_line.h"
 #include "host/default_landscape.h"
@@ -82,12 +83,15 @@ int main(int argc, char** argv) {
     std::fputc('\n', stdout);
     return 0;
   }
+  // A file-size limit makes writes fail (and be reported) instead of killing the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // Bands rendered apart are merged without the engine.
+  if (!request.merge.empty())
+    return MergeBandFiles(request.merge, OutputPath(request));
 
   // From here on an interruption stops the render cleanly (before it starts, if need be).
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
-  // A file-size limit makes writes fail (and be reported) instead of killing the program.
-  std::signal(SIGXFSZ, SIG_IGN);
 
   EngineSession session(std::filesystem::current_path().string());
   if (!session.Ready())
@@ -190,5 +194,14 @@ int main(int argc, char** argv) {
   // Tests interrupt a render at a known row this way; nobody else sets it.
   if (const char* rows = std::getenv("ORVELLE2_STOP_AFTER_ROWS"))
     job.stopAfterRows = std::max(0, std::atoi(rows));
+  if (request.rowCount > 0) {
+    if (request.firstRow + request.rowCount > job.height) {
+      std::fprintf(stderr, "orvelle2: --rows %d:%d reaches beyond the picture's %d rows\n", request.firstRow,
+                   request.rowCount, job.height);
+      return 2;
+    }
+    job.firstRow = request.firstRow;
+    job.rowCount = request.rowCount;
+  }
   return RenderToFile(&landscape.Record(), job, interrupted);
 }

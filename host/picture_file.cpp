@@ -310,33 +310,7 @@ bool CheckPictureOutput(const std::string& path, int width, int height, std::str
     error = path + ": JPEG pictures are at most " + std::to_string(JPEG_MAX_DIMENSION) + " pixels on a side; use .png";
     return false;
   }
-  std::error_code ec;
-  const fs::path target(path);
-  if (fs::is_directory(target, ec)) {
-    error = path + ": is a folder, not a picture file";
-    return false;
-  }
-  // The nearest folder on the path that exists must be a folder we may write into; the
-  // ones below it are created (for relative paths) when the picture is written.
-  fs::path folder = target.parent_path();
-  while (!folder.empty() && !fs::exists(folder, ec)) {
-    if (target.is_absolute()) {
-      error = path + ": the folder " + folder.string() + " does not exist";
-      return false;
-    }
-    folder = folder.parent_path();
-  }
-  if (folder.empty())
-    folder = ".";
-  if (!fs::is_directory(folder, ec)) {
-    error = path + ": " + folder.string() + " is a file, not a folder";
-    return false;
-  }
-  if (access(folder.c_str(), W_OK | X_OK) != 0) {
-    error = path + ": cannot write into the folder " + folder.string() + ": " + SystemReason(errno);
-    return false;
-  }
-  return true;
+  return CheckOutputPlace(path, error);
 }
 
 PictureStream::PictureStream(const Picture& picture) : picture(picture) {}
@@ -351,16 +325,8 @@ bool PictureStream::Open(const std::string& path, std::string& error) {
   }
   if (!CheckPictureOutput(path, picture.width, picture.height, error))
     return false;
-  const fs::path target(path);
-  const fs::path folder = target.parent_path();
-  std::error_code ec;
-  if (!folder.empty() && target.is_relative() && !fs::exists(folder, ec)) {
-    fs::create_directories(folder, ec);
-    if (ec) {
-      error = folder.string() + ": cannot create the folder: " + ec.message();
-      return false;
-    }
-  }
+  if (!MakeOutputFolder(path, error))
+    return false;
   RemoveStaleTemporaries(path);
   file = std::make_unique<SafeFile>();
   if (!file->Open(path, error)) {

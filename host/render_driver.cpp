@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "host/band_file.h"
 #include "host/checkpoint.h"
 #include "host/progress.h"
 #include "host/render_loop.h"
@@ -49,7 +50,9 @@ uint64_t AvailableMemoryBytes() {
 RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::atomic<bool>& interrupt) {
   std::string error;
   // Everything that can be known before rendering is checked before rendering.
-  if (!CheckPictureOutput(job.output, job.width, job.height, error)) {
+  // A band file is no picture: only its place is checked.
+  const bool band = job.rowCount > 0;
+  if (band ? !CheckOutputPlace(job.output, error) : !CheckPictureOutput(job.output, job.width, job.height, error)) {
     std::fprintf(stderr, "orvelle2: %s\n", error.c_str());
     return RenderRefused;
   }
@@ -67,6 +70,12 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
   environment->PictureHeight = job.height;
 
   const std::string checkpointPath = CheckpointPath(job.output);
+  // A band's checkpoint is of its rows only: another band under the same name must not
+  // take it for its own (its rows would count as done and stay black).
+  const uint64_t checkpointScene =
+      band ? job.scene ^ ((static_cast<uint64_t>(job.firstRow) << 32 | static_cast<uint32_t>(job.rowCount)) *
+                          0x9E3779B97F4A7C15ull)
+           : job.scene;
   // Temporary files of killed renders of this picture are removed now.
   RemoveStaleTemporaries(job.output);
   RemoveStaleTemporaries(checkpointPath);
@@ -74,16 +83,20 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
   try {
     if (job.resume) {
       int damaged = 0;
-      if (!LoadCheckpoint(checkpointPath, job.scene, job.width, job.height, work, error, &damaged)) {
+      if (!LoadCheckpoint(checkpointPath, checkpointScene, job.width, job.height, work, error, &damaged)) {
         std::fprintf(stderr, "orvelle2: %s\n", error.c_str());
         return RenderRefused;
       }
       if (damaged > 0)
         std::fprintf(stderr, "orvelle2: %s: %d damaged rows are rendered again\n", checkpointPath.c_str(), damaged);
     } else {
-      work.scene = job.scene;
+      work.scene = checkpointScene;
       work.picture = Picture(job.width, job.height);
       work.rowsDone.assign(static_cast<size_t>(job.height), 0);
+      // A band: the rows of the other bands count as done and stay black.
+      if (job.rowCount > 0)
+        for (int row = 0; row < job.height; row++)
+          work.rowsDone[row] = row < job.firstRow || row >= job.firstRow + job.rowCount;
     }
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "orvelle2: not enough memory for a %d x %d picture\n", job.width, job.height);
@@ -97,7 +110,8 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
   // opened now, WritePicture tries again at the end and reports why.
   PictureStream stream(work.picture);
   std::string streamError;
-  const bool streaming = stream.Open(job.output, streamError);
+  // A band is written whole at the end.
+  const bool streaming = !band && stream.Open(job.output, streamError);
   {
     // The session prepares the landscape, and gives everything back when it ends.
     RenderSession session(landscape);
@@ -138,8 +152,13 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
                  job.height, checkpointPath.c_str());
     return RenderInterrupted;
   }
-  if (!(streaming ? stream.Finish(error) : WritePicture(job.output, work.picture, error))) {
-    // The rendered picture is not lost: its rows stay in the checkpoint, for -m once the
+  bool written;
+  if (band)
+    written = SaveBand(job.output, CutBand(work.picture, job.scene, job.quality, job.firstRow, job.rowCount), error);
+  else
+    written = streaming ? stream.Finish(error) : WritePicture(job.output, work.picture, error);
+  if (!written) {
+    // The rendered picture (or band) is not lost: its rows stay in the checkpoint, for -m once the
     // disk has room.
     std::string saveError;
     if (SaveCheckpoint(checkpointPath, work, saveError))
@@ -153,7 +172,7 @@ RenderStatus RenderToFile(TPaysage* landscape, const RenderJob& job, const std::
   // render's own (another size of the same picture name keeps its checkpoint).
   uint64_t scene = 0;
   int width = 0, height = 0;
-  if (CheckpointIdentity(checkpointPath, scene, width, height) && scene == job.scene && width == job.width &&
+  if (CheckpointIdentity(checkpointPath, scene, width, height) && scene == checkpointScene && width == job.width &&
       height == job.height)
     std::remove(checkpointPath.c_str());
   if (!job.quiet) {

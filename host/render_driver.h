@@ -20,6 +20,8 @@ struct RenderJob {
   double checkpointSeconds = 5.0;
   int stopAfterRows = 0;         // above 0: stop as if interrupted once this many rows are done
   uint64_t availableMemory = 0;  // bytes a render may use; 0: what the system has free
+  int firstRow = 0;              // a band: only rows firstRow..firstRow+rowCount-1, saved as a band file
+  int rowCount = 0;              // 0: the whole picture, saved as a picture
 };
 
 enum RenderStatus {

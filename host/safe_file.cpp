@@ -67,6 +67,48 @@ void RemoveStaleTemporaries(const std::string& path) {
   }
 }
 
+bool CheckOutputPlace(const std::string& path, std::string& error) {
+  std::error_code ec;
+  const fs::path target(path);
+  if (fs::is_directory(target, ec)) {
+    error = path + ": is a folder, not a file";
+    return false;
+  }
+  fs::path folder = target.parent_path();
+  while (!folder.empty() && !fs::exists(folder, ec)) {
+    if (target.is_absolute()) {
+      error = path + ": the folder " + folder.string() + " does not exist";
+      return false;
+    }
+    folder = folder.parent_path();
+  }
+  if (folder.empty())
+    folder = ".";
+  if (!fs::is_directory(folder, ec)) {
+    error = path + ": " + folder.string() + " is a file, not a folder";
+    return false;
+  }
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    error = path + ": cannot write into the folder " + folder.string() + ": " + SystemReason(errno);
+    return false;
+  }
+  return true;
+}
+
+bool MakeOutputFolder(const std::string& path, std::string& error) {
+  const fs::path target(path);
+  const fs::path folder = target.parent_path();
+  std::error_code ec;
+  if (!folder.empty() && target.is_relative() && !fs::exists(folder, ec)) {
+    fs::create_directories(folder, ec);
+    if (ec) {
+      error = folder.string() + ": cannot create the folder: " + ec.message();
+      return false;
+    }
+  }
+  return true;
+}
+
 SafeFile::~SafeFile() {
   if (fd >= 0) {
     close(fd);

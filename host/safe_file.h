@@ -37,6 +37,14 @@ class SafeFile {
   std::vector<unsigned char> buffer;
 };
 
+// Whether a file can be written to `path`: the name is not a folder, and the nearest
+// folder on its path that exists is a folder we may write into (missing folders of a
+// relative path are made by MakeOutputFolder). Checked before long work; false with
+// `error` set.
+bool CheckOutputPlace(const std::string& path, std::string& error);
+// Creates the missing folders of a relative `path`; false with `error` set.
+bool MakeOutputFolder(const std::string& path, std::string& error);
+
 // The temporary name SafeFile uses for `path` in this process: ".partial-", a hash of the
 // final name and the process id, short enough for any final name the system allows.
 std::string TemporaryPathFor(const std::string& path);
