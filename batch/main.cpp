@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "batch/core/launch_command.h"
 #include "batch/gui/commands.h"
 #include "batch/gui/main_window.h"
 #include "batch/gui/registration.h"
 #include "batch/run_list.h"
+#include "batch/slurm_list.h"
 #include "host/version.h"
 
 namespace {
@@ -18,6 +20,7 @@ namespace {
 constexpr const char* Usage =
     "usage: batch [FILE]\n"
     "       batch --run LIST\n"
+    "       batch --slurm LIST [--partition P] [--wait] [sbatch options]\n"
     "       batch unregister\n"
     "       batch --help | --version\n"
     "\n"
@@ -31,6 +34,9 @@ constexpr const char* Usage =
     "               output (line number, command, outcome, time), then the count. Exit status 0\n"
     "               when every line was started and every job ended with status 0, else 1.\n"
     "               Ctrl-C ends the running job and stops (exit status 130).\n"
+    "  --slurm LIST submit the list to Slurm as one job array, one task per line (see\n"
+    "               docs/cluster.md); with --wait, wait and report as --run does. Other options\n"
+    "               go to sbatch. batch --slurm-report DIR reports a submitted list later.\n"
     "\n"
     "A line: a landscape name, then options separated by spaces, commas or equal signs:\n"
     "  x = <width>, y = <height>, Picture = <file>, Sketch, Preview, Final, Ultra, User,\n"
@@ -76,6 +82,12 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  if (argc >= 2 && std::strcmp(argv[1], "--slurm") == 0)
+    return SubmitBatchListToSlurm(std::vector<std::string>(argv + 2, argv + argc));
+  if (argc == 3 && std::strcmp(argv[1], "--slurm-task") == 0)
+    return RunSlurmTask(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--slurm-report") == 0)
+    return ReportSlurmList(argv[2]);
   if (argc >= 2 && std::strcmp(argv[1], "--run") == 0) {
     if (argc == 3)
       return RunBatchList(argv[2]);

@@ -23,6 +23,8 @@ packages=(
   time
   qt6-base-dev
   fonts-dejavu-core
+  slurm-wlm
+  munge
 )
 
 missing=()

@@ -29,6 +29,7 @@ class PosixLauncher : public ProcessLauncher {
   bool HasEnded(int& status) override;
   void Terminate() override;
   void Kill() override;
+  pid_t Pid() const { return pid_; }  // the running process; -1 when none
 
  private:
   pid_t pid_ = -1;
