@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 # Seconds each fuzz target runs in `make fuzz`, and the targets (fuzz/<name>_fuzz.cpp).
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= landscape height_map checkpoint
+FUZZ_TARGETS ?= landscape height_map checkpoint batch_list plant_string
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 

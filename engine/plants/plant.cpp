@@ -62,7 +62,12 @@ class JointIndex {
   }
 
  private:
-  static int64_t Cell(float v) { return static_cast<int64_t>(std::floor(static_cast<double>(v) * 100.0)); }
+  // Points far out share the outermost cells, and a point that is not a number the
+  // middle one: never an out-of-range conversion.
+  static int64_t Cell(float v) {
+    const double c = std::floor(static_cast<double>(v) * 100.0);
+    return std::isnan(c) ? 0 : static_cast<int64_t>(std::clamp(c, -1e15, 1e15));
+  }
   static uint64_t Pack(int64_t i, int64_t j, int64_t k) {
     return (static_cast<uint64_t>(i) * 73856093u) ^ (static_cast<uint64_t>(j) * 19349663u) ^
            (static_cast<uint64_t>(k) * 83492791u);
