@@ -15,6 +15,7 @@
 #include "host/landscape.h"
 #include "host/landscape_placement.h"
 #include "host/landscape_reader.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ TEST_F(LandscapeFormat, TheHorizonFadesIntoOneColourUnlessTheFileSaysOtherwise) 
   for (const Case& c : cases) {
     auto l = Load(c.text);
     ASSERT_TRUE(l);
-    EXPECT_TRUE(l->Record().FogColour == c.fog) << c.text;
+    EXPECT_EQ(l->Record().FogColour, c.fog) << c.text;
   }
   // A panoramic landscape gets the panoramic lens, unless it keeps the flat one.
   EXPECT_EQ(Load(R"({ "Panoramic": true })")->Settings.FlatLens, std::optional<bool>(false));
@@ -195,7 +196,7 @@ TEST_F(LandscapeFormat, ALandscapeWithoutACameraIsFramedWhole) {
   // A landscape with a camera keeps it and gets none.
   auto framed = Load(R"({ "Objects": [ { "type": "Camera", "centre": [1, 2, 3] } ] })");
   ASSERT_EQ(framed->Objects().Count(), 1);
-  EXPECT_TRUE(framed->Objects()[0]->GetCenter() == VECTEUR(1, 2, 3));
+  EXPECT_EQ(framed->Objects()[0]->GetCenter(), VECTEUR(1, 2, 3));
 }
 
 TEST_F(LandscapeFormat, ViewsWithoutPlacementShowEveryObjectAndCamera) {

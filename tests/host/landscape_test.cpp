@@ -21,6 +21,7 @@
 #include "engine/render/camera.h"
 #include "engine/terrain/terrain.h"
 #include "host/landscape_reader.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -52,10 +53,10 @@ TEST(LandscapeFile, EmptyLandscapeTakesTheFormatsDefaultsAndAFramingCamera) {
   EXPECT_EQ(l->CloudLayers().Count(), 0);
   EXPECT_FLOAT_EQ(p.ViewScale, TPaysage().ViewScale);
   EXPECT_FLOAT_EQ(p.FogDensity, TPaysage().FogDensity);
-  EXPECT_TRUE(p.SunColours == defaults.SunColours);
-  EXPECT_TRUE(p.SkyColours == defaults.SkyColours);
-  EXPECT_TRUE(p.SkyTint == VECFLOAT(1, 1, 1));
-  EXPECT_TRUE(p.LightColour == VECFLOAT(1, 1, 1));
+  EXPECT_EQ(p.SunColours, defaults.SunColours);
+  EXPECT_EQ(p.SkyColours, defaults.SkyColours);
+  EXPECT_EQ(p.SkyTint, VECFLOAT(1, 1, 1));
+  EXPECT_EQ(p.LightColour, VECFLOAT(1, 1, 1));
   for (unsigned i = 0; i < LayerCount; i++)
     EXPECT_EQ(+p.LayerStatus[i], 2);
   EXPECT_FALSE(l->Settings.PictureWidth.has_value());
@@ -87,13 +88,13 @@ TEST(LandscapeFile, LandscapeFieldsLandInTheRecord) {
   EXPECT_FLOAT_EQ(p.FogAltitude, 30.0f);
   EXPECT_FLOAT_EQ(p.FogFalloff, 4.0f);
   // Colours are written red, green, blue; the record stores blue, green, red.
-  EXPECT_TRUE(p.FogColour == CLR(30, 20, 10));
+  EXPECT_EQ(p.FogColour, CLR(30, 20, 10));
   EXPECT_FLOAT_EQ(p.HazeDensity, 0.005f);
-  EXPECT_TRUE(p.HazeColour == CLR(60, 50, 40));
+  EXPECT_EQ(p.HazeColour, CLR(60, 50, 40));
   EXPECT_FLOAT_EQ(p.SunDiscCos, 0.999f);
-  EXPECT_TRUE(p.SkyTint == VECFLOAT(0.5f, 0.6f, 0.7f));
-  EXPECT_TRUE(p.LightColour == VECFLOAT(0.9f, 0.8f, 0.7f));
-  EXPECT_TRUE(p.ViewCentre == VECTEUR(1, 2, 3));
+  EXPECT_EQ(p.SkyTint, VECFLOAT(0.5f, 0.6f, 0.7f));
+  EXPECT_EQ(p.LightColour, VECFLOAT(0.9f, 0.8f, 0.7f));
+  EXPECT_EQ(p.ViewCentre, VECTEUR(1, 2, 3));
   EXPECT_FLOAT_EQ(p.ViewScale, 4.0f);
   EXPECT_FLOAT_EQ(p.CloudShadow, 0.5f);
   EXPECT_EQ(+p.Panoramic, 1);
@@ -104,9 +105,9 @@ TEST(LandscapeFile, LandscapeFieldsLandInTheRecord) {
   EXPECT_FLOAT_EQ(p.GlowStrength, 0.7f);
   EXPECT_FLOAT_EQ(p.GlowCos, 0.9f);
   ASSERT_EQ(p.SunColours.Count(), 2);
-  EXPECT_TRUE(p.SunColours[1] == VALCLR(10000, CLR(100, 200, 255)));
+  EXPECT_EQ(p.SunColours[1], VALCLR(10000, CLR(100, 200, 255)));
   ASSERT_EQ(p.SkyColours.Count(), 1);
-  EXPECT_TRUE(p.SkyColours[0] == VALCLR(10000, CLR(3, 2, 1)));
+  EXPECT_EQ(p.SkyColours[0], VALCLR(10000, CLR(3, 2, 1)));
   // Statuses not given keep the default (active).
   const int expected[LayerCount] = {0, 1, 2, 1, 2, 2, 2, 2};
   for (unsigned i = 0; i < LayerCount; i++)
@@ -136,8 +137,8 @@ TEST(LandscapeFile, RenderSettingsApplyToTheEnvironment) {
   custom.MultiSample = 1;
   custom.SoftShadowSamples = 9;
   custom.SoftShadowTolerance = 12.5f;
-  EXPECT_TRUE(env.Quality == custom);
-  EXPECT_TRUE(env.CustomQuality == custom);
+  EXPECT_EQ(env.Quality, custom);
+  EXPECT_EQ(env.CustomQuality, custom);
 }
 
 TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
@@ -200,13 +201,13 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_FLOAT_EQ(t.AltitudeMax, 3.0f);
   EXPECT_FLOAT_EQ(t.AltitudeMin, -1.0f);
   EXPECT_FLOAT_EQ(t.AltitudeHalfRange, 2.0f);
-  EXPECT_TRUE(t.PreferredDirection == VECFLOAT(0, 1, 0));
+  EXPECT_EQ(t.PreferredDirection, VECFLOAT(0, 1, 0));
   EXPECT_TRUE(t.EnvironmentInfluence && t.InvertSlope && !t.AltitudeAbove && !t.MixWorldNormal);
   EXPECT_EQ(+t.ColourSource, 0);
   EXPECT_EQ(+t.Picture.Height, 2);
   EXPECT_EQ(+t.PictureOffsetU, 3);
   EXPECT_EQ(+t.PictureOffsetV, -2);
-  EXPECT_TRUE(t.PictureOrigin == VECFLOAT(1, 2, 3));
+  EXPECT_EQ(t.PictureOrigin, VECFLOAT(1, 2, 3));
   EXPECT_EQ(+t.PictureMapping, 2);
   EXPECT_EQ(+t.PictureMode, 1);
   EXPECT_TRUE(t.PictureFlag1 && t.PictureFlag2 && !t.WorldCoordinates);
@@ -215,8 +216,8 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   ASSERT_EQ(fn.Layers.Count(), 2);
   const FNCT& layer = fn.Layers[0];
   EXPECT_EQ(+layer.Kind, 3);
-  EXPECT_TRUE(layer.Scale == VECFLOAT(2, 3, 4));
-  EXPECT_TRUE(layer.Origin == VECFLOAT(5, 6, 7));
+  EXPECT_EQ(layer.Scale, VECFLOAT(2, 3, 4));
+  EXPECT_EQ(layer.Origin, VECFLOAT(5, 6, 7));
   EXPECT_FLOAT_EQ(layer.Amplitude, 0.8f);
   EXPECT_TRUE(layer.Fractal);
   EXPECT_EQ(+layer.Octaves, 5);
@@ -226,7 +227,7 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_TRUE(layer.Rotate);
   Matrix rotation;
   BuildRotationMatrix(rotation, 10, 20, 30);
-  EXPECT_TRUE(layer.Rotation == rotation);
+  EXPECT_EQ(layer.Rotation, rotation);
   EXPECT_FLOAT_EQ(layer.Rotation.angles[1], 20.0f);
   EXPECT_TRUE(layer.Perturb);
   EXPECT_FLOAT_EQ(layer.Turbulence.Amplitude, 0.5f);
@@ -238,13 +239,13 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_FALSE(layer.Filter.Bypass);
   EXPECT_TRUE(layer.Filter.Smooth);
   ASSERT_EQ(layer.Filter.Keys.Count(), 2);
-  EXPECT_TRUE(layer.Filter.Keys[0].SmoothSegment == FLTRLISSE(5000, 1, 2, 3, 4));
-  EXPECT_TRUE(layer.Filter.Keys[1].Linear == FLTR(10000, 7000));
+  EXPECT_EQ(layer.Filter.Keys[0].SmoothSegment, FLTRLISSE(5000, 1, 2, 3, 4));
+  EXPECT_EQ(layer.Filter.Keys[1].Linear, FLTR(10000, 7000));
   EXPECT_EQ(+layer.Filter.Keys[1].Editable.Status, 1);
   EXPECT_EQ(+layer.Filter.Keys[1].Editable.Word1, 2);
   EXPECT_FLOAT_EQ(layer.Filter.Keys[1].Editable.Real1, 0.5f);
   EXPECT_EQ(+layer.Filter.Keys[1].Editable.Flag, 1);
-  EXPECT_TRUE(layer.Filter.Keys[1].FloatKey == FLTRFLT(10000, 0.7f));
+  EXPECT_EQ(layer.Filter.Keys[1].FloatKey, FLTRFLT(10000, 0.7f));
   EXPECT_FLOAT_EQ(layer.HostValue1, 1.0f);
   EXPECT_FLOAT_EQ(layer.HostValue2, 2.0f);
   EXPECT_FLOAT_EQ(layer.Offset, 0.1f);
@@ -255,20 +256,20 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_EQ(+fn.CombineMode, 3);
   EXPECT_EQ(+fn.HostSetting, 7);
   EXPECT_FLOAT_EQ(fn.Shape1, 0.2f);
-  EXPECT_TRUE(fn.ShapeVector == VECFLOAT(0, 0, 1));
+  EXPECT_EQ(fn.ShapeVector, VECFLOAT(0, 0, 1));
   EXPECT_TRUE(fn.ShapeFlag && !fn.ShapeFlag3);
 
   const Fonction3D& bump = t.BumpFunction;
   EXPECT_EQ(+bump.Composition, 1);
   ASSERT_TRUE(bump.SubFunction1 && bump.SubFunction2 && bump.SubFilter1 && bump.SubFilter2);
   EXPECT_EQ(+bump.SubFunction2->CombineMode, 1);
-  EXPECT_TRUE(bump.SubFilter1->Keys[0].Linear == FLTR(10000, 5000));
+  EXPECT_EQ(bump.SubFilter1->Keys[0].Linear, FLTR(10000, 5000));
   EXPECT_FALSE(t.ColourFilter.Bypass);
   EXPECT_TRUE(t.BumpFilter.FilterFlag3);
   ASSERT_EQ(t.Colours.Count(), 3);
-  EXPECT_TRUE(t.Colours[1] == VALCLR(5000, CLR(6, 5, 4)));
-  EXPECT_TRUE(t.ColourScale == VECFLOAT(2, 2, 2));
-  EXPECT_TRUE(t.BumpScale == VECFLOAT(3, 3, 3));
+  EXPECT_EQ(t.Colours[1], VALCLR(5000, CLR(6, 5, 4)));
+  EXPECT_EQ(t.ColourScale, VECFLOAT(2, 2, 2));
+  EXPECT_EQ(t.BumpScale, VECFLOAT(3, 3, 3));
   EXPECT_FLOAT_EQ(t.BumpDepth, 0.5f);
 
   // The highlight table follows the settings, as if set through the engine.
@@ -277,17 +278,17 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   for (int i = 0; i < 251; i++)
     ASSERT_EQ(+t.Specular.ValueTable[i], +specular.ValueTable[i]) << "entry " << i;
   EXPECT_TRUE(t.Specular.HighlightMode);
-  EXPECT_TRUE(t.Specular.HighlightColour == VECFLOAT(1, 0.5f, 0.5f));
+  EXPECT_EQ(t.Specular.HighlightColour, VECFLOAT(1, 0.5f, 0.5f));
   EXPECT_TRUE(t.Specular.Variable);
-  EXPECT_TRUE(t.Specular.FunctionScale == VECFLOAT(2, 2, 2));
+  EXPECT_EQ(t.Specular.FunctionScale, VECFLOAT(2, 2, 2));
   EXPECT_EQ(+t.Specular.Function.CombineMode, 2);
 
   const TransparencyParams& tr = t.Transparency;
   EXPECT_FLOAT_EQ(tr.Amount, 0.8f);
   EXPECT_FLOAT_EQ(tr.Refraction, 1.33f);
   EXPECT_FLOAT_EQ(tr.Falloff, 2.0f);
-  EXPECT_TRUE(tr.TintColour1 == CLR(3, 2, 1));
-  EXPECT_TRUE(tr.TintColour2 == CLR(6, 5, 4));
+  EXPECT_EQ(tr.TintColour1, CLR(3, 2, 1));
+  EXPECT_EQ(tr.TintColour2, CLR(6, 5, 4));
   EXPECT_FLOAT_EQ(tr.Absorption, 0.01f);
   EXPECT_FLOAT_EQ(tr.SecondAmount, 0.1f);
   EXPECT_FLOAT_EQ(tr.GlowStrength, 4.0f);
@@ -304,7 +305,7 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_TRUE(t.Rotate);
   Matrix quarter;
   BuildRotationMatrix(quarter, 0, 0, 90);
-  EXPECT_TRUE(t.Rotation == quarter);
+  EXPECT_EQ(t.Rotation, quarter);
   EXPECT_TRUE(t.Perturb);
   EXPECT_EQ(+t.Turbulence.Octaves, 4);
   EXPECT_TRUE(t.Cycle);
@@ -317,9 +318,9 @@ TEST(LandscapeFile, MaterialFieldsLandInTheTexture) {
   EXPECT_EQ(+t.HostSetting, 50);
   EXPECT_EQ(+t.DefaultOptions.Setting, 2);
   EXPECT_EQ(+t.DefaultOptions.Background, 1);
-  EXPECT_TRUE(t.DefaultOptions.ValueColours[0] == VALCLR(10000, CLR(9, 9, 9)));
+  EXPECT_EQ(t.DefaultOptions.ValueColours[0], VALCLR(10000, CLR(9, 9, 9)));
   EXPECT_FLOAT_EQ(t.MaterialScale, 2.0f);
-  EXPECT_TRUE(t.PictureScale == VECFLOAT(4, 4, 4));
+  EXPECT_EQ(t.PictureScale, VECFLOAT(4, 4, 4));
   EXPECT_TRUE(!t.CastsShadows && t.SurfaceFlag1 && t.SurfaceFlag2 && t.SurfaceFlag3 && t.SurfaceFlag4);
   EXPECT_EQ(+t.HostValue, 9);
   EXPECT_EQ(+t.TransitionMode, 3);
@@ -330,12 +331,12 @@ TEST(LandscapeFile, OmittedMaterialFieldsEqualANewTextureColouredByItsFunction) 
   ASSERT_TRUE(l);
   Texture fresh;
   fresh.ColourSource = 0;
-  EXPECT_TRUE(*l->Materials()[0] == fresh);
+  EXPECT_EQ(*l->Materials()[0], fresh);
   const CloudLayer& layer = *l->CloudLayers()[0];
   EXPECT_FLOAT_EQ(layer.Altitude, 1000.0f);
   // Every cloud layer gets a material, as the renderer requires.
   ASSERT_NE(+layer.Material, nullptr);
-  EXPECT_TRUE(*layer.Material == fresh);
+  EXPECT_EQ(*layer.Material, fresh);
 }
 
 TEST(LandscapeFile, PicturesAreReadOnceHoweverManyRecordsUseThem) {
@@ -402,7 +403,7 @@ TEST(LandscapeFile, PrimitivesTakeTheirTypeTransformAndFlags) {
   Sph* ball = ObjectAt<Sph>(*l, 0);
   ASSERT_TRUE(ball);
   EXPECT_STREQ(ball->name, "Ball");
-  EXPECT_TRUE(ball->GetCenter() == VECTEUR(1, 2, 3));
+  EXPECT_EQ(ball->GetCenter(), VECTEUR(1, 2, 3));
   VECTEUR angles, sizes;
   float p, q, r;
   ball->GetTransformParameters(angles, sizes, p, q, r);
@@ -423,9 +424,9 @@ TEST(LandscapeFile, PrimitivesTakeTheirTypeTransformAndFlags) {
   // Slants shear the matrix exactly as the engine's own Slant does.
   TCube slanted(0);
   slanted.Slant(10, 0, 0, nullptr);
-  EXPECT_TRUE(ObjectAt<TCube>(*l, 1)->forward == slanted.forward);
+  EXPECT_EQ(ObjectAt<TCube>(*l, 1)->forward, slanted.forward);
   EXPECT_EQ(l->Objects()[2]->GetTexture(), 0u);
-  EXPECT_TRUE(l->Objects()[6]->GetCenter() == VECTEUR(0, 0, -5));
+  EXPECT_EQ(l->Objects()[6]->GetCenter(), VECTEUR(0, 0, -5));
 }
 
 TEST(LandscapeFile, LightsAndCameraTakeTheirFields) {
@@ -440,7 +441,7 @@ TEST(LandscapeFile, LightsAndCameraTakeTheirFields) {
   ASSERT_TRUE(l);
   auto* sun = ObjectAt<TDirectionLight>(*l, 0);
   ASSERT_TRUE(sun);
-  EXPECT_TRUE(sun->Colour == VECFLOAT(1, 0.9f, 0.8f));
+  EXPECT_EQ(sun->Colour, VECFLOAT(1, 0.9f, 0.8f));
   EXPECT_FLOAT_EQ(sun->Softness, 0.02f);
   EXPECT_EQ(+sun->FollowCamera, 0);
   // The direction follows the angles, as Rotate builds it.
@@ -470,7 +471,7 @@ TEST(LandscapeFile, LightsAndCameraTakeTheirFields) {
   EXPECT_FLOAT_EQ(camera->LevelHorizon, 0.0f);
   EXPECT_FLOAT_EQ(camera->Aperture, 0.5f);
   EXPECT_FLOAT_EQ(camera->FocusDistance, 40.0f);
-  EXPECT_TRUE(camera->GetCenter() == VECTEUR(0, -100, 10));
+  EXPECT_EQ(camera->GetCenter(), VECTEUR(0, -100, 10));
 }
 
 TEST(LandscapeFile, AggregatesOwnTheirChildren) {

@@ -12,6 +12,7 @@
 #include "engine/functions/noise_basis.h"
 #include "engine/objects/primitives.h"
 #include "engine/scene/release_callbacks.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -382,7 +383,7 @@ TEST_F(Function, PictureLayersCompareTheirPictures) {
   a.FunctionClass = b.FunctionClass = PictureLayer;
   a.Picture.SetName("Masks/Rock.png");
   b.Picture.SetName("masks/rock.PNG");
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.Picture.SetName("masks/sand.png");
   EXPECT_FALSE(a == b);
   b = a;  // copies share the picture
@@ -406,29 +407,29 @@ TEST(FunctionRecords, LayerEqualityFollowsTheKindAndTheClass) {
   b.Origin.x = 5;  // kind 0: origin x and y, scale x and y and amplitude are not compared
   b.Scale.y = 3;
   b.Amplitude = 2;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   a.Kind = b.Kind = 1;
   EXPECT_FALSE(a == b);
   b = a;
   b.Scale.x += 5e-6f;  // within 1e-5
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.Scale.x += 5e-5f;
   EXPECT_FALSE(a == b);
   b = a;
   b.PictureMode = 3;  // picture settings count only for picture layers
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   a.FunctionClass = b.FunctionClass = PictureLayer;
   EXPECT_FALSE(a == b);
   b = a;
   b.Origin.z = 4;  // origin z and the octave settings count only for procedural layers
   b.Octaves = 9;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b = a;
   b.HostValue2 = 0.5f;
   EXPECT_FALSE(a == b);
   b = a;
   b.Turbulence.Frequency += 5e-6f;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.Turbulence.Amplitude += 5e-6f;  // compared exactly
   EXPECT_FALSE(a == b);
   b = a;
@@ -442,24 +443,24 @@ TEST(FunctionRecords, FunctionEqualityComparesCompositionOnlyWhenComposed) {
   b.Layers[0].Origin.x = 3;
   b.Shape1 = 0.9f;
   b.SubFunction1 = new Fonction3D;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   a.Composition = b.Composition = 1;
   EXPECT_FALSE(a == b);  // a sub-function on one side only
   a.SubFunction1 = new Fonction3D;
-  EXPECT_TRUE(a == b);  // ShapeFlag off: the shape settings are not compared
+  EXPECT_EQ(a, b);  // ShapeFlag off: the shape settings are not compared
   a.ShapeFlag = b.ShapeFlag = true;
   EXPECT_FALSE(a == b);
   b.Shape1 = a.Shape1;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   a.SubFunction1->CombineMode = 4;
   EXPECT_FALSE(a == b);
   a.SubFunction1->CombineMode = 0;
   b.SubFilter2 = new FiltreNumerique;
   EXPECT_FALSE(a == b);
   a.SubFilter2 = new FiltreNumerique;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.Normalisation += 5e-6f;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.Layers.Add(FNCT());
   EXPECT_FALSE(a == b);
 }
@@ -477,7 +478,7 @@ TEST(FunctionRecords, CopiesAreDeepAndIndependent) {
   Fonction3D c;
   c = a;
   for (Fonction3D* copy : {&b, &c}) {
-    EXPECT_TRUE(*copy == a);
+    EXPECT_EQ(*copy, a);
     EXPECT_EQ(Copy(copy->HostSetting), 42);
     EXPECT_EQ(Copy(copy->DefaultOptions.Setting), 9);
     ASSERT_NE(Copy(copy->SubFunction1), nullptr);
@@ -494,7 +495,7 @@ TEST(FunctionRecords, CopiesAreDeepAndIndependent) {
   EXPECT_EQ(Copy(a.Layers[0].Kind), 7);
   EXPECT_EQ(Copy(a.SubFunction1), nullptr);
   a.RAZ();
-  EXPECT_TRUE(a == Fonction3D());
+  EXPECT_EQ(a, Fonction3D());
   EXPECT_EQ(Copy(a.HostSetting), 100);
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/functions/fonction3d.h"
 #include "engine/functions/noise.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -127,16 +128,16 @@ TEST(Preparation, SizeAndSceneScaleAreFoldedIntoTheLayers) {
   layer.Perturb = true;
   layer.Turbulence.Frequency = 0.5f;
   f.Preparer(VECFLOAT(2, 2, 0), 4.0f);
-  EXPECT_TRUE(f.Layers[0].Scale == VECFLOAT(3, 6, 1e19f));
-  EXPECT_TRUE(f.Layers[0].Origin == VECFLOAT(4, -8, 16));
+  EXPECT_EQ(f.Layers[0].Scale, VECFLOAT(3, 6, 1e19f));
+  EXPECT_EQ(f.Layers[0].Origin, VECFLOAT(4, -8, 16));
   EXPECT_EQ(Copy(f.Layers[0].Turbulence.Frequency), 0.125f);
-  EXPECT_TRUE(f.PreparedSize == VECFLOAT(8, 8, 0));
+  EXPECT_EQ(f.PreparedSize, VECFLOAT(8, 8, 0));
   // A negligible scene scale leaves the frequency, a zero one the origin.
   Fonction3D g = WithLayers({Layer(1, 1.0f)});
   g.Layers[0].Origin = VECFLOAT(1, 1, 1);
   g.Layers[0].Perturb = true;
   g.Preparer(VECFLOAT(1, 1, 1), 0.0f);
-  EXPECT_TRUE(g.Layers[0].Origin == VECFLOAT(1, 1, 1));
+  EXPECT_EQ(g.Layers[0].Origin, VECFLOAT(1, 1, 1));
   EXPECT_EQ(Copy(g.Layers[0].Turbulence.Frequency), 0.5f);
 }
 
@@ -153,13 +154,13 @@ TEST(Preparation, PictureLayersScaleByTheirMapping) {
   Fonction3D f = WithLayers({flat, cylindrical, other});
   f.Preparer(VECFLOAT(2, 4, 8), 1.0f);
   // Mapping 0: x and y scaled by 10 and by 1.5 size; origin x, z and y shifted by half.
-  EXPECT_TRUE(f.Layers[0].Scale == VECFLOAT(30, 120, 5));
-  EXPECT_TRUE(f.Layers[0].Origin == VECFLOAT(-15, -60, -15));
+  EXPECT_EQ(f.Layers[0].Scale, VECFLOAT(30, 120, 5));
+  EXPECT_EQ(f.Layers[0].Origin, VECFLOAT(-15, -60, -15));
   // Mapping 2: only y; origin y and z shifted by half of it.
-  EXPECT_TRUE(f.Layers[1].Scale == VECFLOAT(1, 120, 5));
-  EXPECT_TRUE(f.Layers[1].Origin == VECFLOAT(0, -60, -60));
+  EXPECT_EQ(f.Layers[1].Scale, VECFLOAT(1, 120, 5));
+  EXPECT_EQ(f.Layers[1].Origin, VECFLOAT(0, -60, -60));
   // Other mappings: as they are.
-  EXPECT_TRUE(f.Layers[2].Scale == VECFLOAT(1, 2, 5));
+  EXPECT_EQ(f.Layers[2].Scale, VECFLOAT(1, 2, 5));
   f.DePreparer(VECFLOAT(2, 4, 8), 1.0f);
   ExpectSameLayers(f, WithLayers({flat, cylindrical, other}));
 }
@@ -198,7 +199,7 @@ TEST(Preparation, ComposedFunctionsPrepareTheirPartsOrNothing) {
   f.SubFilter1 = new FiltreNumerique;
   // A missing sub-filter: only the prepared size changes.
   f.Preparer(VECFLOAT(1, 2, 3), 2.0f);
-  EXPECT_TRUE(f.PreparedSize == VECFLOAT(2, 4, 6));
+  EXPECT_EQ(f.PreparedSize, VECFLOAT(2, 4, 6));
   EXPECT_EQ(Copy(f.Layers[0].Amplitude), 2.0f);
   EXPECT_EQ(Copy(f.SubFunction1->Layers[0].Amplitude), 4.0f);
   f.DePreparer(VECFLOAT(1, 2, 3), 2.0f);
@@ -209,11 +210,11 @@ TEST(Preparation, ComposedFunctionsPrepareTheirPartsOrNothing) {
   EXPECT_EQ(Copy(f.Layers[0].Amplitude), 1.0f);
   EXPECT_EQ(Copy(f.SubFunction1->Layers[0].Amplitude), 1.0f);
   EXPECT_EQ(Copy(f.SubFunction2->Layers[0].Amplitude), 1.0f);
-  EXPECT_TRUE(f.SubFunction2->Layers[0].Scale == VECFLOAT(1.5f, 3, 4.5f));
+  EXPECT_EQ(f.SubFunction2->Layers[0].Scale, VECFLOAT(1.5f, 3, 4.5f));
   f.DePreparer(VECFLOAT(1, 2, 3), 2.0f);
   EXPECT_EQ(Copy(f.SubFunction1->Layers[0].Amplitude), 4.0f);
   EXPECT_EQ(Copy(f.SubFunction2->Layers[0].Amplitude), 8.0f);
-  EXPECT_TRUE(f.SubFunction2->Layers[0].Scale == VECFLOAT(1, 1, 1));
+  EXPECT_EQ(f.SubFunction2->Layers[0].Scale, VECFLOAT(1, 1, 1));
 }
 
 TEST(Preparation, CopiesCarryNoPreparationState) {

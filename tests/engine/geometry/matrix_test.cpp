@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "tests/printers.h"
+
 namespace {
 
 Matrix Diagonal(float a, float b, float c) {
@@ -47,7 +49,7 @@ TEST(Matrix, EqualityIgnoresTheAngles) {
   Matrix a, b;
   b.angles[1] = 30.0f;
   b.slants[2] = 5.0f;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.m[2][1] = 1e-7f;
   EXPECT_FALSE(a == b);
 }
@@ -68,7 +70,7 @@ TEST(Matrix, ProductsComposeLeftToRightAndKeepOrDropAngles) {
   EXPECT_NEAR(direct.z, stepwise.z, 1e-6);
   Matrix c = a;
   c *= b;
-  EXPECT_TRUE(c == ab);
+  EXPECT_EQ(c, ab);
   EXPECT_EQ(+c.angles[0], 7.0f);
 }
 
@@ -97,7 +99,7 @@ TEST(Matrix, SingularMatricesAreLeftUnchanged) {
   zeroRow.angles[2] = 45.0f;
   Matrix before = zeroRow;
   zeroRow.Invert();
-  EXPECT_TRUE(zeroRow == before);
+  EXPECT_EQ(zeroRow, before);
   EXPECT_EQ(+zeroRow.angles[2], 45.0f);
   EXPECT_TRUE(zeroRow.IsSingular());
 
@@ -114,7 +116,7 @@ TEST(Matrix, SingularMatricesAreLeftUnchanged) {
 TEST(Matrix, RotationMatrixFollowsTheAxisConvention) {
   Matrix m;
   BuildRotationMatrix(m, 0, 0, 0);
-  EXPECT_TRUE(m == Matrix());
+  EXPECT_EQ(m, Matrix());
   BuildRotationMatrix(m, 0, 90, 0);
   EXPECT_NEAR(m.m[2][0], 1.0f, 1e-7);
   EXPECT_NEAR(m.m[0][2], -1.0f, 1e-7);
@@ -152,7 +154,7 @@ TEST(Matrix, TransformMatrixScalesSlantsAndRotates) {
   ExpectMatrixNear(m, Diagonal(2, 3, 4), 0);
 
   BuildTransformMatrix(m, 1, 2, 1, 0, 0, 0, 0, 0, 30);
-  EXPECT_NEAR(m.m[1][0], 2 * 0.5, 1e-6);          // sy * sin r
+  EXPECT_NEAR(m.m[1][0], 2 * 0.5, 1e-6);               // sy * sin r
   EXPECT_NEAR(m.m[1][1], 2 * std::sqrt(3) / 2, 1e-6);  // sy * cos r
 
   BuildTransformMatrix(m, 1, 1, 1, 10, 20, 30, 1, 2, 3);

@@ -8,6 +8,7 @@
 
 #include "engine/platform/messages.h"
 #include "engine/platform/paths.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ TEST_F(ImageTest, TheCacheMatchesPathsWithoutCaseAndRelativeToTheBaseButKeepsThe
     if (found) {
       EXPECT_EQ(+image.Block, +stored->Block);
       EXPECT_STREQ(image.Name, c.looked);  // the path to open keeps its case
-      EXPECT_TRUE(image == *stored);
+      EXPECT_EQ(image, *stored);
     }
   }
 }
@@ -141,7 +142,7 @@ TEST_F(ImageTest, AssignmentSharesAndTheLastImageRemovesItsEntryWhateverItsNameB
   copy = *image;
   copy = copy;  // self-assignment keeps the reference
   EXPECT_EQ(image->ReferenceCount(), 2);
-  EXPECT_TRUE(copy == *image);
+  EXPECT_EQ(copy, *image);
   Image constructed(copy);
   EXPECT_EQ(image->ReferenceCount(), 3);
   image.reset();

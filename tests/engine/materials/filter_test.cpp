@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "tests/printers.h"
+
 namespace {
 
 FILTRE LinearKey(int16_t position, int16_t value) {
@@ -104,7 +106,7 @@ TEST(Filter, SmoothSegmentsAreCubicsFromTheirEndAndClamped) {
 TEST(Filter, EditableRecordsCompareOnlyTheirMeaningfulFields) {
   FLLISIBLE a, b;
   a.Word1 = 5;
-  EXPECT_TRUE(a == b);  // both not set
+  EXPECT_EQ(a, b);  // both not set
   a.Status = 0;
   b.Status = 3;
   a.Word1 = b.Word1 = 1;
@@ -112,7 +114,7 @@ TEST(Filter, EditableRecordsCompareOnlyTheirMeaningfulFields) {
   a.Word2 = 7;
   b.Word2 = 8;
   a.Real1 = b.Real1 = 0.5f;
-  EXPECT_TRUE(a == b);  // Status and Word2 are not compared
+  EXPECT_EQ(a, b);  // Status and Word2 are not compared
   b.Word3 = 4;
   EXPECT_FALSE(a == b);
   b.Word3 = 2;
@@ -122,7 +124,7 @@ TEST(Filter, EditableRecordsCompareOnlyTheirMeaningfulFields) {
   b.Real2 = 1e-6f;
   EXPECT_FALSE(a == b);
   b.Real2 = 1e-9f;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
 }
 
 TEST(Filter, EqualityIgnoresFloatAndEditableFormsButNotFlags) {
@@ -130,7 +132,7 @@ TEST(Filter, EqualityIgnoresFloatAndEditableFormsButNotFlags) {
   b.Keys[0].FloatKey = FLTRFLT(300, 0.25f);
   b.Keys[0].Editable.Status = 2;
   b.Keys[0].Editable.Word1 = 9;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.Keys[0].Linear.val = 9999;
   EXPECT_FALSE(a == b);
   b = a;
@@ -153,14 +155,14 @@ TEST(Filter, AssignmentCopiesFlagsAndEveryFormOfEveryKey) {
   source.Keys[1].Editable.Real2 = 0.75f;
   FiltreNumerique target;
   target = source;
-  EXPECT_TRUE(target == source);
+  EXPECT_EQ(target, source);
   EXPECT_EQ(target.Smooth, true);
   EXPECT_EQ(target.Bypass, false);
   ASSERT_EQ(target.Keys.Count(), 2);
   for (int i = 0; i < 2; i++)
     EXPECT_EQ(std::memcmp(&target.Keys[i], &source.Keys[i], sizeof(FILTRE)), 0) << i;
   target.RAZ();
-  EXPECT_TRUE(target == FiltreNumerique());
+  EXPECT_EQ(target, FiltreNumerique());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "engine/functions/noise.h"
 #include "engine/materials/texture.h"
 #include "engine/scene/release_callbacks.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -96,11 +97,11 @@ TEST(SpecularParams, VariableHighlightWithFullFiltersMatchesTheConstantOne) {
 TEST(ResponseRecords, EqualityLooksAtTheFunctionOnlyWhenVariable) {
   SpecularParams a, b;
   b.Function.Layers[0].Kind = 7;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   a.Variable = b.Variable = true;
   EXPECT_FALSE(a == b);
   b = a;
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.HighlightColour = VECFLOAT(1, 0, 0);
   EXPECT_FALSE(a == b);
   ReflexionParams r, q;
@@ -108,7 +109,7 @@ TEST(ResponseRecords, EqualityLooksAtTheFunctionOnlyWhenVariable) {
   q.Function.Layers[0].Kind = 4;
   EXPECT_FALSE(r == q);
   r.Variable = q.Variable = false;
-  EXPECT_TRUE(r == q);
+  EXPECT_EQ(r, q);
 }
 
 TEST_F(CountingCallbacks, TransparencyOwnsADeepCopyOfItsInterior) {
@@ -120,7 +121,7 @@ TEST_F(CountingCallbacks, TransparencyOwnsADeepCopyOfItsInterior) {
     b = a;
     ASSERT_NE(+b.Interior, nullptr);
     EXPECT_NE(+b.Interior, +a.Interior);
-    EXPECT_TRUE(a == b);
+    EXPECT_EQ(a, b);
     b.Interior->Diffuse = 0.4f;
     EXPECT_FALSE(a == b);
     // Assigning again releases the old interior through the host.

@@ -10,6 +10,7 @@
 #include "engine/scene/environment.h"
 #include "engine/scene/landscape.h"
 #include "engine/scene/release_callbacks.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -74,19 +75,19 @@ TEST_F(TextureTest, CopiesAreDeepAndEqual) {
   mixed.Material2 = Coloured(200);
   mixed.Transparency.Interior = Coloured(50);
   Texture copy(mixed);
-  EXPECT_TRUE(copy == mixed);
+  EXPECT_EQ(copy, mixed);
   EXPECT_NE(+copy.Material1, +mixed.Material1);
   EXPECT_EQ(+copy.Transparency.Owner, &copy);
   copy.Material2->Diffuse = 0.1f;
   EXPECT_FALSE(copy == mixed);
   copy = mixed;  // the old sub-materials and interior go back to the host
   EXPECT_EQ(released, 3);
-  EXPECT_TRUE(copy == mixed);
+  EXPECT_EQ(copy, mixed);
   copy = copy;
-  EXPECT_TRUE(copy == mixed);
+  EXPECT_EQ(copy, mixed);
   // Environment terms count only when switched on.
   copy.MixThreshold = 0.9f;
-  EXPECT_TRUE(copy == mixed);
+  EXPECT_EQ(copy, mixed);
   copy.EnvironmentInfluence = mixed.EnvironmentInfluence = true;
   EXPECT_FALSE(copy == mixed);
   // A missing material on one side only.
@@ -160,7 +161,7 @@ TEST_F(TextureTest, DePreparerRestoresEveryPreparedFieldBitForBit) {
   EXPECT_FLOAT_EQ(+m.PictureScale.x, 2.1f);
   m.DePreparer(3.0f);
 
-  EXPECT_TRUE(m == before);
+  EXPECT_EQ(m, before);
   EXPECT_TRUE(SameBits(m.MaterialScale, before.MaterialScale));
   EXPECT_TRUE(SameBits(m.Turbulence.Frequency, before.Turbulence.Frequency));
   EXPECT_TRUE(SameBits(m.BumpDepth, before.BumpDepth));

@@ -1,14 +1,16 @@
 // The object interface: base behaviours, flags, transforms and the free functions.
+#include "engine/objects/object.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <string>
 
-#include "engine/objects/object.h"
 #include "engine/objects/object_tools.h"
 #include "engine/objects/primitives.h"
 #include "engine/scene/context.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -77,8 +79,8 @@ TEST(ObjectBasics, NewSphereHasTheDocumentedState) {
   EXPECT_EQ(s.material, 7);
   EXPECT_EQ(s.GetTexture(), 7u);
   EXPECT_EQ(s.centre, VECTEUR(0, 0, 0));
-  EXPECT_TRUE(s.forward == Matrix());
-  EXPECT_TRUE(s.inverse == Matrix());
+  EXPECT_EQ(s.forward, Matrix());
+  EXPECT_EQ(s.inverse, Matrix());
   EXPECT_EQ(s.flags, 0u);
   EXPECT_EQ(s.GetLayer(), 0u);
   EXPECT_EQ(s.parent, nullptr);
@@ -203,7 +205,7 @@ TEST(ObjectTransforms, ZeroScaleKeepsThePreviousInverse) {
   s.Scale(2, 2, 2, nullptr, false);
   Matrix before = s.inverse;
   s.Scale(0, 1, 1, nullptr, false);
-  EXPECT_TRUE(s.inverse == before);
+  EXPECT_EQ(s.inverse, before);
 }
 
 TEST(ObjectTransforms, TransformsRoundTripPointsThroughTheCentre) {
@@ -232,7 +234,7 @@ TEST(ObjectTransforms, PlanarObjectsKeepUnitAxesButScaledInverse) {
   EXPECT_EQ(plane.size, 10.0f);
   plane.Rotate(90, 0, 0, nullptr, false);
   EXPECT_NEAR(plane.normal.y, -1.0, 1e-6);  // the third axis turned about the first
-  plane.Slant(10, 10, 10, nullptr);          // planar objects do not slant
+  plane.Slant(10, 10, 10, nullptr);         // planar objects do not slant
   EXPECT_NEAR(plane.normal.y, -1.0, 1e-6);
   plane.Rotate(0, 0, 0, nullptr, true);
   EXPECT_NEAR(plane.normal.z, 1.0, 1e-6);
@@ -286,8 +288,8 @@ TEST(ObjectTools, CopiesPrimitivesWithTheirStateButNoParent) {
   ASSERT_NE(cone, nullptr);
   EXPECT_EQ(cone->material, 3);
   EXPECT_EQ(cone->centre, original.centre);
-  EXPECT_TRUE(cone->forward == original.forward);
-  EXPECT_TRUE(cone->inverse == original.inverse);
+  EXPECT_EQ(cone->forward, original.forward);
+  EXPECT_EQ(cone->inverse, original.inverse);
   EXPECT_EQ(cone->flags, original.flags);
   EXPECT_EQ(cone->size, original.size);
   EXPECT_STREQ(cone->name, "Cone");

@@ -4,6 +4,7 @@
 
 #include "engine/scene/release_callbacks.h"
 #include "tests/engine/render/shading_scene.h"
+#include "tests/printers.h"
 
 using namespace shading;
 
@@ -20,12 +21,12 @@ TEST(CloudLayer, CopyEqualityAndRelease) {
   SetReleaseCallbacks(nullptr, nullptr, CountRelease, nullptr);
   {
     CloudLayer a, b;
-    EXPECT_TRUE(a == b);
+    EXPECT_EQ(a, b);
     a.Material = new Texture();
     EXPECT_FALSE(a == b);
     b = a;
     EXPECT_NE(+b.Material, +a.Material);
-    EXPECT_TRUE(a == b);
+    EXPECT_EQ(a, b);
     b.Material->Diffuse = 0.2f;
     EXPECT_FALSE(a == b);
     b = a;

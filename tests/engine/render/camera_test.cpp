@@ -9,6 +9,7 @@
 #include "engine/platform/random.h"
 #include "engine/render/ray_processing.h"
 #include "tests/engine/render/render_scene.h"
+#include "tests/printers.h"
 
 using render_test::RayAlong;
 using render_test::Scene;
@@ -44,7 +45,7 @@ TEST(Camera, DefaultCameraIsOwnedByTheRecordAndEachCopyOwnsItsOwn) {
   TDrawInfo copy = di;
   EXPECT_EQ(+copy.Camera, +copy.DefaultCamera);
   EXPECT_NE(+copy.Camera, +di.Camera);
-  EXPECT_TRUE(*copy.Camera == *di.Camera);
+  EXPECT_EQ(*copy.Camera, *di.Camera);
 
   // A landscape's own camera is taken instead, and the default one let go.
   TCamera* own = new TCamera(nullptr);
@@ -69,7 +70,7 @@ TEST(Camera, CopyEqualityFocalLimitsAndALevelCameraNeverRolls) {
   EXPECT_GT(std::fabs(rolling.forward.m[2][0]), 0.05);
 
   TCamera copy(&camera);
-  EXPECT_TRUE(copy == camera);
+  EXPECT_EQ(copy, camera);
   copy.FocusDistance = 50.0f;
   EXPECT_FALSE(copy == camera);
   camera.Scale(100, 100, 100, nullptr, false);
@@ -276,8 +277,8 @@ TEST(Camera, InitVariablesHandlesAVerticalViewAndNeedsNoLight) {
   scene.Prepare(200, 100);
   TDrawInfo& di = scene.di;
   EXPECT_EQ(+scene.gi.SunLight, nullptr);
-  EXPECT_TRUE(di.SunTint == scene.landscape.LightColour);
-  EXPECT_TRUE(di.SkyTint == scene.landscape.SkyTint);
+  EXPECT_EQ(di.SunTint, scene.landscape.LightColour);
+  EXPECT_EQ(di.SkyTint, scene.landscape.SkyTint);
   EXPECT_NEAR(di.PixelAngle, 18.0 / 17.5 / 200.0, 1e-9);
   EXPECT_NEAR(di.HorizonRightX * di.HorizonRightX + di.HorizonRightY * di.HorizonRightY, 1.0, 1e-3);
   camera->forward.m[0][2] = camera->forward.m[1][2] = 0.0f;  // exactly vertical

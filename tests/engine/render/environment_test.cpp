@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/materials/texture.h"
 #include "engine/geometry/objects_list.h"
+#include "engine/materials/texture.h"
 #include "engine/objects/primitives.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -71,23 +72,23 @@ TEST(Environment, CustomSettingRestoresTheUsersOwnQuality) {
   e.CustomQuality.Shadows = 0;
   e.SetRenderSetting(SettingBest);
   e.SetRenderSetting(SettingCustom);
-  EXPECT_TRUE(e.Quality == e.CustomQuality);
+  EXPECT_EQ(e.Quality, e.CustomQuality);
 }
 
 TEST(Environment, AnUnknownSettingGivesTheNormalPresetAndIsStored) {
   TEnvironment e;
   e.SetRenderSetting(SettingBest);
   e.SetRenderSetting(static_cast<TWhichRenderSetting>(7));
-  EXPECT_TRUE(e.Quality == QualityPreset(SettingNormal));
+  EXPECT_EQ(e.Quality, QualityPreset(SettingNormal));
   EXPECT_EQ(int32_t(e.RenderSetting), 7);
   e.SetRenderSetting(static_cast<TWhichRenderSetting>(-1));
-  EXPECT_TRUE(e.Quality == QualityPreset(SettingNormal));
+  EXPECT_EQ(e.Quality, QualityPreset(SettingNormal));
 }
 
 TEST(Environment, DefaultsSitAtTheirBytePositions) {
   TEnvironment e;
   EXPECT_EQ(At<int32_t>(e, 0), 1);
-  EXPECT_TRUE(e.Quality == QualityPreset(SettingNormal));
+  EXPECT_EQ(e.Quality, QualityPreset(SettingNormal));
   EXPECT_EQ(At<uint8_t>(e, 26 + 1), 1);  // the custom quality has HostSwitch1 on
   EXPECT_EQ(At<int32_t>(e, 48), 3);
   for (size_t i = 52; i < 68; i++)

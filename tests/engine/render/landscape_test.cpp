@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/printers.h"
+
 namespace {
 
 TEST(Landscape, LayerQueriesFollowTheStatusOfEachLayer) {
@@ -37,8 +39,8 @@ TEST(Landscape, SkyTablesSitInsideThePackedRecordAndCanBeEdited) {
   ExtraireCouleur(5000, &landscape.SkyColours, c);
   EXPECT_EQ(c, CLR(20, 30, 40));
   TPaysage copy = landscape;
-  EXPECT_TRUE(copy.SkyColours == landscape.SkyColours);
-  EXPECT_TRUE(copy.SunColours == TableDeCouleurs());
+  EXPECT_EQ(copy.SkyColours, landscape.SkyColours);
+  EXPECT_EQ(copy.SunColours, TableDeCouleurs());
 }
 
 }  // namespace

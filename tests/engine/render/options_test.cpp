@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/printers.h"
+
 namespace {
 
 TableDeCouleurs TwoKeys(CLR low, CLR high) {
@@ -16,8 +18,8 @@ TEST(Options, DefaultsHoldExactlyTheTwoKeysOfEachTable) {
   Options o;
   EXPECT_EQ(int(o.Setting), 1);
   EXPECT_EQ(int(o.Background), 3);
-  EXPECT_TRUE(o.BackgroundColours == TwoKeys(CLR(255, 191, 149), CLR(255, 255, 255)));
-  EXPECT_TRUE(o.ValueColours == TwoKeys(CLR(0, 0, 0), CLR(255, 255, 255)));
+  EXPECT_EQ(o.BackgroundColours, TwoKeys(CLR(255, 191, 149), CLR(255, 255, 255)));
+  EXPECT_EQ(o.ValueColours, TwoKeys(CLR(0, 0, 0), CLR(255, 255, 255)));
   // The background runs from light blue (red channel lowest) to white.
   CLRINT sky;
   ExtraireCouleur(0, &o.BackgroundColours, sky);
@@ -30,8 +32,8 @@ TEST(Options, ProcessDefaultsStartAsFreshOptionsAndCanBeReplaced) {
   GetDefaultOptions(functions, materials);
   Options fresh;
   EXPECT_EQ(int(functions.Setting), int(fresh.Setting));
-  EXPECT_TRUE(functions.BackgroundColours == fresh.BackgroundColours);
-  EXPECT_TRUE(materials.ValueColours == fresh.ValueColours);
+  EXPECT_EQ(functions.BackgroundColours, fresh.BackgroundColours);
+  EXPECT_EQ(materials.ValueColours, fresh.ValueColours);
 
   Options newFunctions, newMaterials;
   newFunctions.Background = 1;

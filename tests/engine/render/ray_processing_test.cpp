@@ -5,11 +5,12 @@
 #include <cmath>
 #include <random>
 
+#include "engine/functions/colour_table.h"
 #include "engine/functions/fonction3d.h"
 #include "engine/functions/noise.h"
-#include "engine/functions/colour_table.h"
 #include "engine/functions/options.h"
 #include "tests/engine/render/render_scene.h"
+#include "tests/printers.h"
 
 using render_test::Make;
 using render_test::RayAlong;
@@ -96,16 +97,16 @@ TEST(ProcessARay, ShadowRaysAndTheHazeAndFogOverSurfaces) {
   escaping.shadowRay = true;
   CLRINT colour;
   EXPECT_EQ(ProcessARay(&escaping, &scene.di, RayMaxDistance, colour, &scene.gi), MissDistance);
-  EXPECT_TRUE(colour == CLRINT(255, 255, 255));
+  EXPECT_EQ(colour, CLRINT(255, 255, 255));
 
   const CLRINT surface = trace(0.0f);  // no fog, no haze: as the surface gives it
   scene.landscape.HazeDensity = 0.01f;
   scene.landscape.HazeColour = CLR(40, 20, 10);  // blue, green, red
   const double y = std::min(0.00196078 * surface.r + 0.001372549 * surface.g + 0.000588235 * surface.b, 1.0);
   const double h = 0.25 * 100 * 0.01 * (1.0 - 0.8 * y);  // 100 travelled in all
-  EXPECT_TRUE(trace(92.0f) == CLRINT(surface.r + static_cast<int>(10 * h), surface.g + static_cast<int>(20 * h),
-                                     surface.b + static_cast<int>(40 * h)));
-  EXPECT_TRUE(trace(92.0f, true) == trace(0.0f, true));  // no atmosphere on shadow rays
+  EXPECT_EQ(trace(92.0f), CLRINT(surface.r + static_cast<int>(10 * h), surface.g + static_cast<int>(20 * h),
+                                 surface.b + static_cast<int>(40 * h)));
+  EXPECT_EQ(trace(92.0f, true), trace(0.0f, true));  // no atmosphere on shadow rays
 
   // Fog whose reference altitude lies far above saturates: the pure fog colour.
   scene.landscape.HazeDensity = 0.0f;
@@ -113,7 +114,7 @@ TEST(ProcessARay, ShadowRaysAndTheHazeAndFogOverSurfaces) {
   scene.landscape.FogHeightDensity = 0.001f;
   scene.landscape.FogFalloff = 0.1f;
   scene.landscape.FogAltitude = 1000.0f;
-  EXPECT_TRUE(trace(0.0f) == CLRINT(100, 150, 200));
+  EXPECT_EQ(trace(0.0f), CLRINT(100, 150, 200));
 }
 
 TEST(ProcessARay, TheDispatchFollowsTheRayMode) {
@@ -135,13 +136,13 @@ TEST(ProcessARay, TheDispatchFollowsTheRayMode) {
                      : mode == 1 ? ExtraireRay(&direct, &scene.di, RayMaxDistance, b, &scene.gi)
                                  : ExtraireRayObject(&direct, &scene.di, RayMaxDistance, b, &scene.gi);
     EXPECT_NEAR(t, expected[mode], 1e-9);
-    EXPECT_TRUE(a == b) << "mode " << mode;
+    EXPECT_EQ(a, b) << "mode " << mode;
   }
   scene.gi.RayMode = 7;
   Ray other = RayAlong(origin, direction);
   CLRINT untouched(1, 2, 3);
   EXPECT_EQ(TraceRay(&other, untouched, &scene.gi, &scene.di), MissDistance);
-  EXPECT_TRUE(untouched == CLRINT(1, 2, 3));
+  EXPECT_EQ(untouched, CLRINT(1, 2, 3));
 }
 
 TEST(FogAmount, MatchesTheIntegratedDensityGrowsWithLengthAndSaturates) {
@@ -246,32 +247,32 @@ TEST(PreviewRays, BackgroundGradientChequeredFloorAndTheShapesShadow) {
     function(&ray, &scene.di, RayMaxDistance, colour, &gi);
     return colour;
   };
-  EXPECT_TRUE(preview(ExtraireRay, VECTEUR(5, 5, 0), VECTEUR(0, 0, 1)) == CLRINT(149, 191, 255));  // zenith
-  EXPECT_TRUE(preview(ExtraireRay, VECTEUR(5, 5, 0), VECTEUR(0, 0.8660254037844386, 0.5)) == TableColour(table, 5000));
+  EXPECT_EQ(preview(ExtraireRay, VECTEUR(5, 5, 0), VECTEUR(0, 0, 1)), CLRINT(149, 191, 255));  // zenith
+  EXPECT_EQ(preview(ExtraireRay, VECTEUR(5, 5, 0), VECTEUR(0, 0.8660254037844386, 0.5)), TableColour(table, 5000));
   // The floor: even squares by the distance from the centre, odd ones the far end; the
   // shape's shadow (below it along the fixed light) darkens the floor to 0.3.
   const VECTEUR down(0, 0, -1), shadowed = Light * (-2.0 / Light.z);
   const int radial = static_cast<int>(500 * std::hypot(shadowed.x, shadowed.y));
-  EXPECT_TRUE(preview(ExtraireRay, VECTEUR(3.1, 3.1, 10), down) ==
-              TableColour(table, static_cast<int>(500 * std::sqrt(2 * 3.1 * 3.1))));
+  EXPECT_EQ(preview(ExtraireRay, VECTEUR(3.1, 3.1, 10), down),
+            TableColour(table, static_cast<int>(500 * std::sqrt(2 * 3.1 * 3.1))));
   ExpectVector(gi.DepthHitPoints[1], VECTEUR(3.1, 3.1, -2), 1e-12);
-  EXPECT_TRUE(preview(ExtraireRay, VECTEUR(3.75, 3.25, 10), down) == TableColour(table, 10000));
-  EXPECT_TRUE(preview(ExtraireRay, VECTEUR(shadowed.x, shadowed.y, 10), down) == TableColour(table, radial, 0.3));
+  EXPECT_EQ(preview(ExtraireRay, VECTEUR(3.75, 3.25, 10), down), TableColour(table, 10000));
+  EXPECT_EQ(preview(ExtraireRay, VECTEUR(shadowed.x, shadowed.y, 10), down), TableColour(table, radial, 0.3));
   // The object preview alternates the two ends of the table.
-  EXPECT_TRUE(preview(ExtraireRayObject, VECTEUR(3.1, 3.1, 10), down) == TableColour(table, 0));
-  EXPECT_TRUE(preview(ExtraireRayObject, VECTEUR(shadowed.x, shadowed.y, 10), down) == TableColour(table, 0, 0.3));
+  EXPECT_EQ(preview(ExtraireRayObject, VECTEUR(3.1, 3.1, 10), down), TableColour(table, 0));
+  EXPECT_EQ(preview(ExtraireRayObject, VECTEUR(shadowed.x, shadowed.y, 10), down), TableColour(table, 0, 0.3));
 
   // The function preview: the value through the value colours, lit by the fixed light;
   // its floor is shadowed by a direct test against the shape.
   Fonction3D function;  // 0.5 everywhere
   const CLRINT grey = TableColour(function.DefaultOptions.ValueColours, 5000);
   ExtraireFonc(Light * 5.0, -Light, &function, colour, &gi, &scene.di);
-  EXPECT_TRUE(colour == grey);
+  EXPECT_EQ(colour, grey);
   ExtraireFonc(-Light * 5.0, Light, &function, colour, &gi, &scene.di);
-  EXPECT_TRUE(colour == TableColour(function.DefaultOptions.ValueColours, 5000, 0.4));
+  EXPECT_EQ(colour, TableColour(function.DefaultOptions.ValueColours, 5000, 0.4));
   ExtraireFonc(VECTEUR(shadowed.x, shadowed.y, 10), down, &function, colour, &gi, &scene.di);
-  EXPECT_TRUE(colour == TableColour(function.DefaultOptions.BackgroundColours, radial, 0.3));
+  EXPECT_EQ(colour, TableColour(function.DefaultOptions.BackgroundColours, radial, 0.3));
   function.DefaultOptions.Background = 1;  // plain, whatever the direction
   ExtraireFonc(VECTEUR(0, 0, 10), VECTEUR(1, 0, 0), &function, colour, &gi, &scene.di);
-  EXPECT_TRUE(colour == TableColour(function.DefaultOptions.BackgroundColours, 0));
+  EXPECT_EQ(colour, TableColour(function.DefaultOptions.BackgroundColours, 0));
 }

@@ -10,6 +10,7 @@
 #include "engine/platform/random.h"
 #include "engine/render/ray_processing.h"
 #include "tests/engine/render/render_scene.h"
+#include "tests/printers.h"
 
 using render_test::Scene;
 
@@ -94,7 +95,7 @@ TEST(SampleRect, APictureShowsTheObjectsWhereGeometryPutsThem) {
       const Pixel& sky = background[y * width + x];
       EXPECT_NEAR(p.distance, expected, expected == MissDistance ? 0.0 : 1e-4) << x << ", " << y;
       if (expected == MissDistance) {
-        EXPECT_TRUE(p.colour == sky.colour) << x << ", " << y;
+        EXPECT_EQ(p.colour, sky.colour) << x << ", " << y;
       } else {
         EXPECT_FALSE(p.colour == sky.colour) << x << ", " << y;
         (toSphere < toCube ? sphere : cube)++;
@@ -149,11 +150,11 @@ TEST(SampleRect, TracesNothingWhenTheCallerSamples) {
   scene.di.Aperture = 0.1f;                                                   // the caller samples the lens
   colour = CLRINT(1, 2, 3);
   EXPECT_EQ(SampleRect(11, 11, colour, &scene.gi, &scene.di), 0.0f);
-  EXPECT_TRUE(colour == CLRINT(1, 2, 3));
+  EXPECT_EQ(colour, CLRINT(1, 2, 3));
   scene.di.Aperture = 0.0f;
   quality.MultiSample = 1;
   EXPECT_EQ(SampleRect(11, 11, colour, &scene.gi, &scene.di), 0.0f);
-  EXPECT_TRUE(colour == CLRINT(1, 2, 3));
+  EXPECT_EQ(colour, CLRINT(1, 2, 3));
 }
 
 TEST(NewSampleRect, FirstSampleIsTheFirstCandidateAndLaterOnesTheFarthestOfFive) {
@@ -186,11 +187,11 @@ TEST(StandardDiv, MeanAndSpreadOfTheSamples) {
   CLRINT same[3] = {CLRINT(10, 20, 30), CLRINT(10, 20, 30), CLRINT(10, 20, 30)};
   CLRINT mean;
   EXPECT_EQ(StandardDiv(same, 3, mean), 0.0f);
-  EXPECT_TRUE(mean == CLRINT(10, 20, 30));
+  EXPECT_EQ(mean, CLRINT(10, 20, 30));
   CLRINT extremes[2] = {CLRINT(0, 0, 0), CLRINT(255, 255, 255)};
   EXPECT_NEAR(StandardDiv(extremes, 2, mean), 156.16, 0.01);  // sqrt(3 (127² + 128²)) / 2
-  EXPECT_TRUE(mean == CLRINT(127, 127, 127));
+  EXPECT_EQ(mean, CLRINT(127, 127, 127));
   // No samples: no mean and no spread, rather than a division by zero.
   EXPECT_EQ(StandardDiv(extremes, 0, mean), 0.0f);
-  EXPECT_TRUE(mean == CLRINT(0, 0, 0));
+  EXPECT_EQ(mean, CLRINT(0, 0, 0));
 }
