@@ -2,8 +2,8 @@
 // colour by linear interpolation between keys, and its lookups.
 #pragma once
 
-#include "engine/geometry/colours.h"
 #include "engine/functions/key_array.h"
+#include "engine/geometry/colours.h"
 
 #pragma pack(push, 1)
 
@@ -31,3 +31,9 @@ class TableDeCouleurs : public KeyArray<VALCLR> {
 void ExtraireCouleur(int position, const TableDeCouleurs* table, CLR& colour);
 // The same colour with its channels widened to 16 bits.
 void ExtraireCouleur(int position, const TableDeCouleurs* table, CLRINT& colour);
+
+// The table position of a value computed in floating point (0..10000 spans the table).
+// Key positions are 16-bit, so clamping just beyond that range reads the same colours as
+// the exact position would, without converting a huge value or NaN (which reads the
+// first key) out of the int range.
+inline int ColourTablePosition(double position) { return ToIntInRange(position, INT16_MIN - 1, INT16_MAX + 1); }

@@ -29,3 +29,13 @@ Ray& Ray::operator=(const Ray& other) {
   flag2 = other.flag2;
   return *this;
 }
+
+void Ray::ToggleInside(BasicObject* object) {
+  if (!insideObjects)
+    insideObjects = new ObjectsList();
+  const int index = insideObjects->Find(object);
+  if (index >= insideObjects->LowerBound())
+    insideObjects->Detach(index);
+  else
+    insideObjects->Add(object);
+}

@@ -13,14 +13,14 @@ class ObjectsList;
 class Ray {
  public:
   VECTEUR origin;
-  VECTEUR direction;          // not necessarily unit length
-  int16_t depth = 1;          // 1 for primary rays; parent's + 1 for secondary rays
-  float weight = 1.0f;        // first weight
-  float factor;               // second weight: not set here, copied by assignment
+  VECTEUR direction;                     // not necessarily unit length
+  int16_t depth = 1;                     // 1 for primary rays; parent's + 1 for secondary rays
+  float weight = 1.0f;                   // first weight
+  float factor;                          // second weight: not set here, copied by assignment
   ObjectsList* insideObjects = nullptr;  // owned: the objects the ray starts inside
   bool shadowRay = false;
   bool flag2 = false;
-  float distance = 0.0f;      // length travelled so far; not copied by assignment
+  float distance = 0.0f;  // length travelled so far; not copied by assignment
 
   Ray() = default;
   Ray(const Ray& other);
@@ -28,11 +28,15 @@ class Ray {
   // Copies origin, direction, depth, weights and flags; the target gets its own copy of
   // the source's inside-objects list (or none). distance is not copied.
   Ray& operator=(const Ray& other);
+
+  // Crossing the surface of `object`: the ray leaves it when it started inside, else it
+  // enters it (the inside list is made when the ray had none).
+  void ToggleInside(BasicObject* object);
 };
 
 // One entry/exit interval of a ray with a solid.
 struct TInterval {
-  double tIn = 0.0;   // StartsInside when the ray starts inside the solid
+  double tIn = 0.0;  // StartsInside when the ray starts inside the solid
   double tOut = 0.0;
   BasicObject* objIn = nullptr;
   BasicObject* objOut = nullptr;

@@ -2,6 +2,7 @@
 // shaded by its own material; and the geometry that places a point on such a layer.
 #pragma once
 
+#include "engine/geometry/array.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
 
@@ -37,3 +38,23 @@ bool HitCloudSphere(const VECTEUR& o, const VECTEUR& d, double r, double& t);
 // altitude measured from the ground) as both points, its direction from the earth's
 // centre as both normals.
 void CloudHitRecord(const VECTEUR& q, ImpactInfo& hit);
+
+// Visits, in the order of `layers` (null: none), every layer with a material that the ray
+// from the earth-centred point o along the unit direction d reaches: visit(layer, t, hit)
+// gets the distance to the layer and its hit record, and returns false to stop.
+template <class Visit>
+void ForEachCloudCrossing(const TArray<CloudLayer*>* layers, const VECTEUR& o, const VECTEUR& d, Visit visit) {
+  if (!layers)
+    return;
+  for (CloudLayer* layer : *layers) {
+    if (!layer || !layer->Material)
+      continue;
+    double t;
+    if (!HitCloudSphere(o, d, EarthRadius + layer->Altitude, t))
+      continue;
+    ImpactInfo hit;
+    CloudHitRecord(o + d * t, hit);
+    if (!visit(*layer, t, hit))
+      return;
+  }
+}

@@ -14,20 +14,6 @@
 
 namespace {
 
-// A colour-table position; tables answer their end colours beyond 0..10000, so far
-// positions are clamped rather than converted out of the int range.
-int TablePosition(double v) {
-  if (!(v > -100000.0))
-    return -100000;
-  return v > 100000.0 ? 100000 : static_cast<int>(v);
-}
-
-uint16_t Saturated(double v) {
-  if (!(v > 0.0))
-    return 0;
-  return v >= 65535.0 ? 65535 : static_cast<uint16_t>(v);
-}
-
 // The fog colour seen from inside an object filled with a fogged material; false when
 // the ray does not start inside such an object.
 bool FogOfEnclosingObject(Ray* ray, TDrawInfo* di, CLRINT& colour) {
@@ -77,7 +63,7 @@ bool FogOfEnclosingObject(Ray* ray, TDrawInfo* di, CLRINT& colour) {
   }
   if (density == 0.0)
     return false;
-  colour = CLRINT(Saturated(r), Saturated(g), Saturated(b));
+  colour = CLRINT(ToChannel(r), ToChannel(g), ToChannel(b));
   return true;
 }
 
@@ -85,7 +71,7 @@ bool FogOfEnclosingObject(Ray* ray, TDrawInfo* di, CLRINT& colour) {
 
 void SkyColour(Ray* ray, TDrawInfo* di, TGlobalInfo* gi, CLRINT& colour) {
   colour = CLRINT(0, 0, 0);
-  TPaysage* landscape = di && di->Landscape ? di->Landscape : (gi ? gi->RenderLandscape : nullptr);
+  TPaysage* landscape = TracedLandscape(gi, di);
   if (!landscape)
     return;
   // 1. Inside a fog-filled object only the fog is seen.
@@ -119,11 +105,11 @@ void SkyColour(Ray* ray, TDrawInfo* di, TGlobalInfo* gi, CLRINT& colour) {
   CLRINT base;
   const double disc = landscape->SunDiscCos;
   if (s > disc) {
-    ExtraireCouleur(TablePosition((s - disc) * 10000.0 / (1.0 - disc)), &landscape->SunColours, base);
+    ExtraireCouleur(ColourTablePosition((s - disc) * 10000.0 / (1.0 - disc)), &landscape->SunColours, base);
   } else {
     const double weight = landscape->SunWeight;
     const double gp = weight != -1.0 ? (s * weight + g) / (weight + 1.0) : g;
-    ExtraireCouleur(TablePosition((1.0 - gp) * 10000.0), &landscape->SkyColours, base);
+    ExtraireCouleur(ColourTablePosition((1.0 - gp) * 10000.0), &landscape->SkyColours, base);
   }
   // 7. Glow around the sun, each channel's gain clamped to 255.
   if (landscape->GlowCos != 1.0f) {
@@ -136,54 +122,45 @@ void SkyColour(Ray* ray, TDrawInfo* di, TGlobalInfo* gi, CLRINT& colour) {
         return v < 0.0 ? 0.0 : (v > 255.0 ? 255.0 : v);
       };
       base =
-          CLRINT(Saturated(base.r + gain(tint.x)), Saturated(base.g + gain(tint.y)), Saturated(base.b + gain(tint.z)));
+          CLRINT(ToChannel(base.r + gain(tint.x)), ToChannel(base.g + gain(tint.y)), ToChannel(base.b + gain(tint.z)));
     }
   }
   // 8. Cloud layers, lowest first.
   double T = 1.0;
   double c[3] = {0.0, 0.0, 0.0};
-  if (landscape->CloudLayers) {
-    const TArray<CloudLayer*>& layers = *landscape->CloudLayers;
-    const VECTEUR lifted = o + VECTEUR(0.0, 0.0, EarthRadius);
-    for (int i = layers.LowerBound(); i < layers.LowerBound() + layers.Count() && T > 0.0; i++) {
-      CloudLayer* layer = layers[i];
-      if (!layer || !layer->Material)
-        continue;
-      double t;
-      if (!HitCloudSphere(lifted, d, EarthRadius + layer->Altitude, t))
-        continue;
-      ImpactInfo hit;
-      CloudHitRecord(lifted + d * t, hit);
-      double fade = layer->FadeRange * layer->Altitude / (t * 0.0005 * 2000.0);
-      fade = fade < 1.0 ? fade * fade : 1.0;
-      // The layer's light: the thread's own sun copy and sky tint are scaled for the
-      // length of this evaluation, then restored.
-      const float exposure = std::exp2(layer->Exposure);
-      VECFLOAT savedSun, savedSky;
-      if (sun) {
-        savedSun = sun->Colour;
-        const float f = (1.0f + layer->SunBoost + layer->SunBoostByClearance * static_cast<float>(T)) * exposure;
-        sun->Colour = VECFLOAT(savedSun.x * f, savedSun.y * f, savedSun.z * f);
-      }
-      if (di) {
-        savedSky = di->SkyTint;
-        di->SkyTint = VECFLOAT(savedSky.x * exposure, savedSky.y * exposure, savedSky.z * exposure);
-      }
-      CLRINT cloud;
-      const float footprint = di ? static_cast<float>(0.01 * di->PixelAngle * t) : 0.0f;
-      const float e = layer->Material->ExtraireAspect(hit, 1e8f, ray, cloud, gi, di, nullptr, footprint);
-      if (sun)
-        sun->Colour = savedSun;
-      if (di)
-        di->SkyTint = savedSky;
-      c[0] = std::trunc(c[0] + cloud.r * T * fade);
-      c[1] = std::trunc(c[1] + cloud.g * T * fade);
-      c[2] = std::trunc(c[2] + cloud.b * T * fade);
-      T = (1.0 - (1.0 - e) * fade) * T;
-      if (T < 0.009)
-        T = 0.0;
-    }
-  }
+  ForEachCloudCrossing(
+      landscape->CloudLayers, o + VECTEUR(0.0, 0.0, EarthRadius), d,
+      [&](const CloudLayer& layer, double t, ImpactInfo& hit) {
+        double fade = layer.FadeRange * layer.Altitude / (t * 0.0005 * 2000.0);
+        fade = fade < 1.0 ? fade * fade : 1.0;
+        // The layer's light: the thread's own sun copy and sky tint are scaled for the
+        // length of this evaluation, then restored.
+        const float exposure = std::exp2(layer.Exposure);
+        VECFLOAT savedSun, savedSky;
+        if (sun) {
+          savedSun = sun->Colour;
+          const float f = (1.0f + layer.SunBoost + layer.SunBoostByClearance * static_cast<float>(T)) * exposure;
+          sun->Colour = VECFLOAT(savedSun.x * f, savedSun.y * f, savedSun.z * f);
+        }
+        if (di) {
+          savedSky = di->SkyTint;
+          di->SkyTint = VECFLOAT(savedSky.x * exposure, savedSky.y * exposure, savedSky.z * exposure);
+        }
+        CLRINT cloud;
+        const float footprint = di ? static_cast<float>(0.01 * di->PixelAngle * t) : 0.0f;
+        const float e = layer.Material->ExtraireAspect(hit, 1e8f, ray, cloud, gi, di, nullptr, footprint);
+        if (sun)
+          sun->Colour = savedSun;
+        if (di)
+          di->SkyTint = savedSky;
+        c[0] = std::trunc(c[0] + cloud.r * T * fade);
+        c[1] = std::trunc(c[1] + cloud.g * T * fade);
+        c[2] = std::trunc(c[2] + cloud.b * T * fade);
+        T = (1.0 - (1.0 - e) * fade) * T;
+        if (T < 0.009)
+          T = 0.0;
+        return T > 0.0;
+      });
   // 9. The sky behind the clouds.
   c[0] = std::trunc(c[0] + base.r * T);
   c[1] = std::trunc(c[1] + base.g * T);
@@ -200,5 +177,5 @@ void SkyColour(Ray* ray, TDrawInfo* di, TGlobalInfo* gi, CLRINT& colour) {
   c[0] = (1.0 - hz) * c[0] + landscape->FogColour.r * hz;
   c[1] = (1.0 - hz) * c[1] + landscape->FogColour.g * hz;
   c[2] = (1.0 - hz) * c[2] + landscape->FogColour.b * hz;
-  colour = CLRINT(Saturated(c[0]), Saturated(c[1]), Saturated(c[2]));
+  colour = CLRINT(ToChannel(c[0]), ToChannel(c[1]), ToChannel(c[2]));
 }

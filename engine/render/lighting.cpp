@@ -18,12 +18,6 @@
 
 namespace {
 
-uint16_t SaturatedChannel(double v) {
-  if (!(v > 0.0))
-    return 0;
-  return v >= 65535.0 ? 65535 : static_cast<uint16_t>(v);
-}
-
 // One sample of the soft light's disc, with its weight.
 struct ConeSample {
   VECTEUR offset;
@@ -82,12 +76,6 @@ float WeightedSpread(const std::vector<CLRINT>& colours, const std::vector<float
       squares += (c[k] - mean[k]) * (c[k] - mean[k]) * weights[i];
   }
   return static_cast<float>(std::sqrt(squares) / total);
-}
-
-TPaysage* LandscapeOf(TGlobalInfo* gi, TDrawInfo* di) {
-  if (di && di->Landscape)
-    return di->Landscape;
-  return gi ? gi->RenderLandscape : nullptr;
 }
 
 }  // namespace
@@ -157,18 +145,16 @@ bool TLight::ComputeLightContribution(Texture* material, float blend, Ray* toLig
         CLRINT sample;
         VECFLOAT light;
         if (k > 0.0f && GetLightColour(&ray, invDistance, light)) {
-          sample = CLRINT(SaturatedChannel(std::trunc(light.x * k * 255.0f)),
-                          SaturatedChannel(std::trunc(light.y * k * 255.0f)),
-                          SaturatedChannel(std::trunc(light.z * k * 255.0f)));
+          sample = CLRINT(ToChannel(std::trunc(light.x * k * 255.0f)), ToChannel(std::trunc(light.y * k * 255.0f)),
+                          ToChannel(std::trunc(light.z * k * 255.0f)));
           if (shadows) {
             CLRINT passed;
             Ray shadow(ray);
             shadow.factor = maxDistance;
             passed = CLRINT(255, 255, 255);
-      TraceRay(&shadow, passed, gi, di, maxDistance);
-            sample =
-                CLRINT(SaturatedChannel(sample.r * (passed.r / 255.0)), SaturatedChannel(sample.g * (passed.g / 255.0)),
-                       SaturatedChannel(sample.b * (passed.b / 255.0)));
+            TraceRay(&shadow, passed, gi, di, maxDistance);
+            sample = CLRINT(ToChannel(sample.r * (passed.r / 255.0)), ToChannel(sample.g * (passed.g / 255.0)),
+                            ToChannel(sample.b * (passed.b / 255.0)));
           }
         } else {
           k = 0.0f;
@@ -196,7 +182,7 @@ bool TLight::ComputeLightContribution(Texture* material, float blend, Ray* toLig
 }
 
 float CloudShadowFactor(Ray* toSun, TGlobalInfo* gi, TDrawInfo* di) {
-  TPaysage* landscape = LandscapeOf(gi, di);
+  TPaysage* landscape = TracedLandscape(gi, di);
   if (!landscape)
     return 1.0f;
   const float s = landscape->CloudShadow;
@@ -205,19 +191,13 @@ float CloudShadowFactor(Ray* toSun, TGlobalInfo* gi, TDrawInfo* di) {
   float T = 1.0f;
   const VECTEUR o = toSun->origin + VECTEUR(0.0, 0.0, EarthRadius);
   const VECTEUR d = Normalised(toSun->direction);
-  const TArray<CloudLayer*>& layers = *landscape->CloudLayers;
-  for (int i = layers.LowerBound(); i < layers.LowerBound() + layers.Count(); i++) {
-    CloudLayer* layer = layers[i];
-    if (!layer || !layer->Material || layer->Altitude > s * 3000.0f)
-      continue;
-    double t;
-    if (!HitCloudSphere(o, d, EarthRadius + layer->Altitude, t))
-      continue;
-    ImpactInfo hit;
-    CloudHitRecord(o + d * t, hit);
-    float fade = static_cast<float>(layer->FadeRange / (t * 0.0005));
+  ForEachCloudCrossing(landscape->CloudLayers, o, d, [&](const CloudLayer& layer, double t, ImpactInfo& hit) {
+    // Only layers below a height that grows with the shadow's strength cast one.
+    if (layer.Altitude > s * 3000.0f)
+      return true;
+    float fade = static_cast<float>(layer.FadeRange / (t * 0.0005));
     fade = fade >= 1.0f ? 1.0f : fade * fade;
-    float density = (1.5f * s - 0.0005f * layer->Altitude) * fade;
+    float density = (1.5f * s - 0.0005f * layer.Altitude) * fade;
     if (density > 1.0f)
       density = 1.0f;
     Ray cloudRay;
@@ -225,12 +205,13 @@ float CloudShadowFactor(Ray* toSun, TGlobalInfo* gi, TDrawInfo* di) {
     cloudRay.direction = d;
     cloudRay.depth = toSun->depth;
     CLRINT cloudColour;
-    const float e = layer->Material->ExtraireAspect(hit, 1e8f, &cloudRay, cloudColour, gi, di, nullptr, 0.1f);
+    const float e = layer.Material->ExtraireAspect(hit, 1e8f, &cloudRay, cloudColour, gi, di, nullptr, 0.1f);
     T = (1.0f - (1.0f - e) * density) * T;
     if (T < 0.009f) {
       T = 0.0f;
-      break;
+      return false;
     }
-  }
+    return true;
+  });
   return 1.0f - (1.0f - T) * s;
 }

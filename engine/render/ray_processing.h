@@ -1,8 +1,8 @@
 // The road of a ray through the scene: the nearest hit through the bounding volume
 // hierarchy, the shading of the hit, fog and haze over the result, and the sky for rays
-// that hit nothing. Also the ray functions of the material, object and function previews,
-// and the dispatch by TGlobalInfo::RayMode that the material and light code use for every
-// reflected, transmitted and shadow ray.
+// that hit nothing (ray_processing.cpp). Also the ray functions of the material, object
+// and function previews (preview_rays.cpp), and the dispatch by TGlobalInfo::RayMode that
+// the material and light code use for every reflected, transmitted and shadow ray.
 //
 // Threads: these functions write only the ray, the colour and the two records they are
 // given (DepthHitPoints in previews), so several threads may trace rays of one prepared
@@ -14,8 +14,10 @@
 #include "engine/geometry/vectors.h"
 #include "engine/scene/context.h"
 
+class BasicObject;
 class Fonction3D;
 class TObject3D;
+class Texture;
 
 // The distance reported for a ray that hits nothing.
 constexpr double MissDistance = 100000000.0;
@@ -45,6 +47,16 @@ double ProcessARay(Ray* ray, TDrawInfo* di, float maxDistance, CLRINT& colour, T
 // this hit (a mesh face, a plant piece), else the object's own.
 double FindNearestHit(Ray* ray, TDrawInfo* di, float maxDistance, VECTEUR& worldPoint, VECTEUR& objectPoint,
                       VECTEUR& worldNormal, VECTEUR& objectNormal, TObject3D*& object, unsigned* material = nullptr);
+
+// The shading of a hit: the material's ExtraireAspect, returning its transparency. A hit
+// without a material (its index lies beyond the landscape's materials) is opaque plain
+// grey and stops shadow rays.
+float ShadeHit(const Texture* material, ImpactInfo& hit, float distance, Ray* ray, CLRINT& colour, TGlobalInfo* gi,
+               TDrawInfo* di, TObject3D* object, float footprint);
+// The world normal and the object-space values at real size of a hit on `object`, from
+// the object-space point and normal its intersection method gave.
+void CompleteHit(BasicObject* object, const VECTEUR& point, const VECTEUR& normal, VECTEUR& worldNormal,
+                 VECTEUR& objectPoint, VECTEUR& objectNormal);
 
 // The fog met along a path of length d starting at altitude z in `direction`, with the
 // density a + b·exp(-c·(altitude - z0)) of the landscape's fog (a FogDensity, b

@@ -5,11 +5,11 @@
 #include "engine/lights/light.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/object.h"
+#include "engine/render/lighting.h"
+#include "engine/render/ray_processing.h"
 #include "engine/scene/context.h"
 #include "engine/scene/environment.h"
 #include "engine/scene/landscape.h"
-#include "engine/render/lighting.h"
-#include "engine/render/ray_processing.h"
 
 namespace {
 
@@ -31,12 +31,6 @@ struct NestingGuard {
 };
 
 void AddSaturated(uint16_t& channel, double v) { channel = ToChannel(static_cast<double>(channel) + std::trunc(v)); }
-
-uint16_t Saturated(double v) {
-  if (!(v > 0.0))
-    return 0;
-  return v >= 65535.0 ? 65535 : static_cast<uint16_t>(v);
-}
 
 bool IsInsideOf(const Ray* ray, const BasicObject* object) {
   return object && ray->insideObjects && ray->insideObjects->HasMember(const_cast<BasicObject*>(object));
@@ -220,15 +214,8 @@ void Continue(const ImpactInfo& hit, Ray* ray, CLRINT& colour, TGlobalInfo* gi, 
     }
     next.factor = limit;
   }
-  if (toggle) {
-    if (!next.insideObjects)
-      next.insideObjects = new ObjectsList();
-    const int index = next.insideObjects->Find(const_cast<BasicObject*>(toggle));
-    if (index >= next.insideObjects->LowerBound())
-      next.insideObjects->Detach(index);
-    else
-      next.insideObjects->Add(const_cast<BasicObject*>(toggle));
-  }
+  if (toggle)
+    next.ToggleInside(const_cast<BasicObject*>(toggle));
   colour = CLRINT(255, 255, 255);
   TraceRay(&next, colour, gi, di, limit);
 }
@@ -270,8 +257,8 @@ float Texture::ExtraireShadow(ImpactInfo& hit, Ray* ray, WhatSide side, float di
     Material2->AppliquerDeplacements(p2);
     Material1->ExtraireCouleurMatiere(p1, hit.worldNormal, c1, object);
     Material2->ExtraireCouleurMatiere(p2, hit.worldNormal, c2, object);
-    surface = CLRINT(Saturated((1.0f - t) * c1.r + t * c2.r), Saturated((1.0f - t) * c1.g + t * c2.g),
-                     Saturated((1.0f - t) * c1.b + t * c2.b));
+    surface = CLRINT(ToChannel((1.0f - t) * c1.r + t * c2.r), ToChannel((1.0f - t) * c1.g + t * c2.g),
+                     ToChannel((1.0f - t) * c1.b + t * c2.b));
   } else {
     VECTEUR point = WorldCoordinates ? hit.worldPoint : hit.objectPoint;
     AppliquerDeplacements(point);
@@ -327,7 +314,7 @@ float Texture::ExtraireShadow(ImpactInfo& hit, Ray* ray, WhatSide side, float di
     passing[1] *= interior.g / 255.0;
     passing[2] *= interior.b / 255.0;
   }
-  colour = CLRINT(Saturated(passing[0]), Saturated(passing[1]), Saturated(passing[2]));
+  colour = CLRINT(ToChannel(passing[0]), ToChannel(passing[1]), ToChannel(passing[2]));
   return transparency;
 }
 
@@ -379,8 +366,8 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
         CLRINT c1, c2;
         const float e1 = Material1->ExtraireAspect(hit, distance, ray, c1, gi, di, object, bumpStep);
         const float e2 = Material2->ExtraireAspect(hit2, distance, ray, c2, gi, di, object, bumpStep);
-        colour = CLRINT(Saturated((1.0f - t) * c1.r + t * c2.r), Saturated((1.0f - t) * c1.g + t * c2.g),
-                        Saturated((1.0f - t) * c1.b + t * c2.b));
+        colour = CLRINT(ToChannel((1.0f - t) * c1.r + t * c2.r), ToChannel((1.0f - t) * c1.g + t * c2.g),
+                        ToChannel((1.0f - t) * c1.b + t * c2.b));
         return (1.0f - t) * e1 + t * e2;
       }
       Surface a, b;
@@ -406,7 +393,7 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
   // 8. The bump height instead of a shaded colour.
   if (env->MaterialSwitch) {
     hit.worldNormal.z = s.height;
-    colour = CLRINT(Saturated(s.colour[0]), Saturated(s.colour[1]), Saturated(s.colour[2]));
+    colour = CLRINT(ToChannel(s.colour[0]), ToChannel(s.colour[1]), ToChannel(s.colour[2]));
     return 0.0f;
   }
 
@@ -474,15 +461,7 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
     through.depth = static_cast<int16_t>(ray->depth + 1);
     through.weight = tau * weight;
     through.distance = ray->distance;
-    if (object) {
-      if (!through.insideObjects)
-        through.insideObjects = new ObjectsList();
-      const int index = through.insideObjects->Find(object);
-      if (index >= through.insideObjects->LowerBound())
-        through.insideObjects->Detach(index);
-      else
-        through.insideObjects->Add(object);
-    }
+    through.ToggleInside(object);
     CLRINT c;
     TraceRay(&through, c, gi, di);
     total[0] += c.r * tau;
@@ -496,7 +475,7 @@ float Texture::ExtraireAspect(ImpactInfo& hit, float distance, Ray* ray, CLRINT&
   if (diffuseShare < 0.0f)
     diffuseShare = 0.0f;
   const bool surfaceFlag3 = s.skin;
-  TPaysage* landscape = di && di->Landscape ? di->Landscape : (gi ? gi->RenderLandscape : nullptr);
+  TPaysage* landscape = TracedLandscape(gi, di);
   auto shadeLight = [&](TLight* light) {
     if (!light)
       return;

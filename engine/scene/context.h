@@ -130,6 +130,13 @@ static_assert(offsetof(TGlobalInfo, Lights) == 41);
 static_assert(offsetof(TGlobalInfo, DepthHitPoints) == 57);
 static_assert(sizeof(TGlobalInfo) == 57 + 24 * DepthHitPointCount);
 
+// The landscape a ray is traced in: the view's, else the render's; null without either.
+inline TPaysage* TracedLandscape(const TGlobalInfo* gi, const TDrawInfo* di) {
+  if (di && di->Landscape)
+    return di->Landscape;
+  return gi ? gi->RenderLandscape : nullptr;
+}
+
 // Derives the per-render camera values of di (through GetActiveCamera), the sun light of
 // gi, the sun and sky tints and the pixel angle. Works without any light.
 void InitVariables(TGlobalInfo* gi, TDrawInfo* di);

@@ -3,13 +3,15 @@
 
 #include <cstddef>
 #include <limits>
+#include <vector>
 
 #include "engine/geometry/array.h"
 #include "engine/geometry/bounding_box.h"
 #include "engine/geometry/colours.h"
+#include "engine/geometry/objects_list.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
-#include "engine/geometry/objects_list.h"
+#include "tests/printers.h"
 
 namespace {
 
@@ -36,7 +38,7 @@ TEST(Records, ColourConversionReversesTheChannels) {
   EXPECT_EQ(i.r, 30);
   EXPECT_EQ(i.g, 20);
   EXPECT_EQ(i.b, 10);
-  EXPECT_TRUE(VALCLR(5, c) == VALCLR(5, c));
+  EXPECT_EQ(VALCLR(5, c), VALCLR(5, c));
   EXPECT_FALSE(VALCLR(5, c) == VALCLR(6, c));
   EXPECT_FALSE(VALCLR(5, c) == VALCLR(5, CLR(10, 20, 31)));
 }
@@ -140,12 +142,12 @@ TEST(ObjectsList, EqualityIsMembershipNotOrder) {
   a.Add(object(1));
   b.Add(object(1));
   b.Add(object(0));
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   b.Add(object(2));
   EXPECT_FALSE(a == b);
   a.Add(object(0));
   // Same count: every element of the first must be in the second, not the reverse.
-  EXPECT_TRUE(a == b);
+  EXPECT_EQ(a, b);
   EXPECT_FALSE(b == a);
 }
 
@@ -183,7 +185,7 @@ TEST(Ray, DefaultsAndAssignmentRules) {
   EXPECT_EQ(target->distance, 2.0f);  // not copied
   ASSERT_NE(target->insideObjects, nullptr);
   EXPECT_NE(target->insideObjects, source.insideObjects);
-  EXPECT_TRUE(*target->insideObjects == *source.insideObjects);
+  EXPECT_EQ(*target->insideObjects, *source.insideObjects);
 
   // The target keeps its own list when the source goes away.
   {
@@ -197,6 +199,36 @@ TEST(Ray, DefaultsAndAssignmentRules) {
   *target = plain;
   EXPECT_EQ(target->insideObjects, nullptr);
   delete target;
+}
+
+TEST(Ray, CrossingASurfaceEntersOrLeavesTheObject) {
+  int a, b;
+  BasicObject* A = reinterpret_cast<BasicObject*>(&a);
+  BasicObject* B = reinterpret_cast<BasicObject*>(&b);
+  struct Case {
+    const char* what;
+    std::vector<BasicObject*> before;  // empty: no list at all
+    BasicObject* crossed;
+    std::vector<BasicObject*> after;
+  };
+  const Case cases[] = {
+      {"entering without a list makes one", {}, A, {A}},
+      {"entering a second object keeps the first", {A}, B, {A, B}},
+      {"leaving the only object empties the list", {A}, A, {}},
+      {"leaving the first keeps the second", {A, B}, A, {B}},
+      {"leaving the second keeps the first", {A, B}, B, {A}},
+  };
+  for (const Case& c : cases) {
+    Ray ray;
+    if (!c.before.empty()) {
+      ray.insideObjects = new ObjectsList();
+      for (BasicObject* o : c.before)
+        ray.insideObjects->Add(o);
+    }
+    ray.ToggleInside(c.crossed);
+    ASSERT_NE(ray.insideObjects, nullptr) << c.what;
+    EXPECT_EQ(std::vector<BasicObject*>(ray.insideObjects->begin(), ray.insideObjects->end()), c.after) << c.what;
+  }
 }
 
 Ray MakeRay(VECTEUR o, VECTEUR d) {

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "tests/printers.h"
+
 namespace {
 
 CLR At(const TableDeCouleurs& table, int position) {
@@ -70,6 +77,32 @@ TEST(ColourTable, OutsideTheKeysTheNearestEndKeyDecides) {
   EXPECT_EQ(At(t, 5000), CLR(0, 0, 0));
 }
 
+// Computed positions are clamped before the lookup; whatever the keys (anywhere in their
+// 16-bit range), the clamped position reads the colour the exact position would.
+TEST(ColourTable, ClampedComputedPositionsReadWhatTheExactPositionReads) {
+  std::mt19937 random(14);
+  std::uniform_int_distribution<int> key(INT16_MIN, INT16_MAX), channel(0, 255);
+  std::uniform_real_distribution<double> near(-40000.0, 40000.0), far(-1e12, 1e12);
+  for (int round = 0; round < 200; round++) {
+    std::vector<int> positions(1 + round % 5);
+    for (int& p : positions)
+      p = key(random);
+    std::sort(positions.begin(), positions.end());
+    TableDeCouleurs t;
+    t.Flush();
+    for (int p : positions)
+      t.Add(VALCLR(static_cast<int16_t>(p), CLR(channel(random), channel(random), channel(random))));
+    for (int i = 0; i < 50; i++) {
+      const double v = i % 2 ? near(random) : far(random);
+      // The exact position, for values in the int range; beyond it, the end keys.
+      const CLR exact =
+          std::fabs(v) < 2e9 ? At(t, static_cast<int>(v)) : (v < 0 ? t.begin()[0].clr : t.begin()[t.Count() - 1].clr);
+      EXPECT_EQ(At(t, ColourTablePosition(v)), exact) << "position " << v;
+    }
+    EXPECT_EQ(At(t, ColourTablePosition(std::nan(""))), t.begin()[0].clr);
+  }
+}
+
 TEST(ColourTable, WideFormKeepsTheChannelsOfTheNarrowForm) {
   TableDeCouleurs t = FourKeyTable();
   for (int p = 0; p <= 10000; p += 37) {
@@ -91,7 +124,7 @@ TEST(ColourTable, AssignmentReplacesKeysAndEqualityComparesThemInOrder) {
   TableDeCouleurs target;
   EXPECT_FALSE(target == source);
   target = source;
-  EXPECT_TRUE(target == source);
+  EXPECT_EQ(target, source);
   EXPECT_EQ(target.Count(), 4);
 
   TableDeCouleurs swapped = source;
@@ -102,7 +135,7 @@ TEST(ColourTable, AssignmentReplacesKeysAndEqualityComparesThemInOrder) {
   EXPECT_FALSE(shorter == source);
 
   target.RAZ();
-  EXPECT_TRUE(target == TableDeCouleurs());
+  EXPECT_EQ(target, TableDeCouleurs());
   // The copy is deep: editing the source later leaves the copy alone.
   TableDeCouleurs copy(source);
   source[0].clr = CLR(9, 9, 9);
