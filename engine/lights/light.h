@@ -24,6 +24,9 @@ class TLight : public Planar {
  public:
   VECFLOAT Colour{1.0f, 1.0f, 1.0f};  // colour and strength per channel
   float Softness = 0.0f;              // angular radius of the source, radians; 0: hard shadows
+  // The scene light this one is a render copy of (BuildListOfLights); null for the
+  // scene's own lights. Not copied by assignment.
+  BasicObject* copiedFrom = nullptr;
 
   TLight();
   TLight& operator=(const TLight& o);

@@ -1,9 +1,6 @@
 #include "engine/render/preparation.h"
 
 #include <algorithm>
-#include <map>
-#include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/lights/light.h"
@@ -23,15 +20,18 @@
 
 namespace {
 
-// What preparation creates and the render owns. Preparation is single-threaded; the lock
-// only keeps two renders prepared from different threads apart.
-std::mutex registryLock;
-// Bounding volumes made by ExpandList that no render has claimed yet.
-std::vector<TBoundingVolume*> pendingVolumes;
-// Every bounding volume of a prepared render, by the root of its hierarchy.
-std::map<TBoundingVolume*, std::vector<TBoundingVolume*>> renderVolumes;
-// The light each light copy was made from.
-std::unordered_map<const TLight*, BasicObject*> lightOrigins;
+// Bounding volumes made by ExpandList on this thread that no render has claimed yet.
+// Preparation runs on one thread, so renders prepared on different threads never share
+// this list.
+thread_local std::vector<TBoundingVolume*> pendingVolumes;
+
+// The root of a prepared hierarchy, which owns every bounding volume its preparation
+// made (the root is the only record that lives as long as the render).
+class RenderRoot : public TBoundingVolume {
+ public:
+  using TBoundingVolume::TBoundingVolume;
+  std::vector<TBoundingVolume*> madeVolumes;
+};
 
 // Frees bounding volumes without reading any child: every list is emptied first, so no
 // destructor looks at a scene object (which the host may already have deleted) or at a
@@ -45,24 +45,17 @@ void FreeVolumes(std::vector<TBoundingVolume*>& volumes) {
   volumes.clear();
 }
 
+// Frees a hierarchy that PreparerRender made; a root made by anyone else is left alone.
 void FreeRenderVolumes(TBoundingVolume* root) {
-  if (!root)
+  auto* prepared = dynamic_cast<RenderRoot*>(root);
+  if (!prepared)
     return;
-  std::lock_guard<std::mutex> guard(registryLock);
-  auto found = renderVolumes.find(root);
-  if (found == renderVolumes.end())
-    return;
-  FreeVolumes(found->second);
-  renderVolumes.erase(found);
+  std::vector<TBoundingVolume*> volumes = std::move(prepared->madeVolumes);
+  volumes.push_back(prepared);
+  FreeVolumes(volumes);
 }
 
-void ReleaseLightCopy(TLight* light) {
-  {
-    std::lock_guard<std::mutex> guard(registryLock);
-    lightOrigins.erase(light);
-  }
-  ReleaseObject(light);
-}
+void ReleaseLightCopy(TLight* light) { ReleaseObject(light); }
 
 ObjectsList AsObjectsList(const TArray<TObject3D*>& objects) {
   ObjectsList list(1, 0, 1);
@@ -87,27 +80,12 @@ bool InListOrInsideMember(BasicObject* object, ObjectsList* list) {
   return false;
 }
 
-// Refreshes the guard ring around the data: rows below and above, then the columns.
-void RefreshGuardRing(Terrain* terrain) {
-  terrain->Lock();
-  const int w = terrain->width, h = terrain->height;
-  for (int x = 0; x < w; x++) {
-    terrain->SetAltitude(x, -1, terrain->GetAltitude(x, 0));
-    terrain->SetAltitude(x, h, terrain->GetAltitude(x, h - 1));
-    terrain->SetAltitude(x, h + 1, terrain->GetAltitude(x, h - 1));
-  }
-  for (int y = -1; y < h; y++) {
-    terrain->SetAltitude(-1, y, terrain->GetAltitude(0, y));
-    terrain->SetAltitude(w, y, terrain->GetAltitude(w - 1, y));
-    terrain->SetAltitude(w + 1, y, terrain->GetAltitude(w - 1, y));
-  }
-  terrain->Unlock();
-}
-
-// The terrains of an object: itself, or those among an aggregate's descendants.
+// The guard rings of the terrains of an object (itself, or those among an aggregate's
+// descendants), so that edits of the altitudes since the last render are seen at the
+// edges.
 void RefreshTerrainsIn(BasicObject* object) {
   if (object->type == BasicObject::TypeTerrain) {
-    RefreshGuardRing(static_cast<Terrain*>(object));
+    static_cast<Terrain*>(object)->PrepareEdges();
     return;
   }
   if (auto* aggregate = dynamic_cast<TAggregate*>(object))
@@ -189,19 +167,13 @@ void ExpandList(TArray<TObject3D*>* collect, TArray<TObject3D*>* out, ObjectsLis
     ObjectsList expandedList = AsObjectsList(expanded);
     auto* volume = new TBoundingVolume(&expandedList);
     volume->SetLayer(object->GetLayer());
-    {
-      std::lock_guard<std::mutex> guard(registryLock);
-      pendingVolumes.push_back(volume);
-    }
+    pendingVolumes.push_back(volume);
     (*out)[i] = volume;
     i++;
   }
 }
 
-void ReleaseExpandedVolumes() {
-  std::lock_guard<std::mutex> guard(registryLock);
-  FreeVolumes(pendingVolumes);
-}
+void ReleaseExpandedVolumes() { FreeVolumes(pendingVolumes); }
 
 void BuildListOfLights(TPaysage* landscape, TArray<TLight*>* lights, TDrawInfo*, TArray<TObject3D*>* objects) {
   if (!lights)
@@ -221,10 +193,7 @@ void BuildListOfLights(TPaysage* landscape, TArray<TLight*>* lights, TDrawInfo*,
     if (!copy)
       return;
     auto* light = static_cast<TLight*>(copy);
-    {
-      std::lock_guard<std::mutex> guard(registryLock);
-      lightOrigins[light] = object;
-    }
+    light->copiedFrom = object;
     lights->Add(light);
   };
   if (objects) {
@@ -236,11 +205,7 @@ void BuildListOfLights(TPaysage* landscape, TArray<TLight*>* lights, TDrawInfo*,
   }
 }
 
-BasicObject* LightCopyOrigin(const TLight* copy) {
-  std::lock_guard<std::mutex> guard(registryLock);
-  auto found = lightOrigins.find(copy);
-  return found == lightOrigins.end() ? nullptr : found->second;
-}
+BasicObject* LightCopyOrigin(const TLight* copy) { return copy ? copy->copiedFrom : nullptr; }
 
 void PrepareMeshesInObject(BasicObject* object) {
   if (!object)
@@ -376,17 +341,12 @@ void PreparerRender(TOrvelleChild* child, TGlobalInfo* gi, TDrawInfo* di, float 
   }
 
   // 11. The hierarchy: the root over the bounded objects, the planes tested directly.
-  auto* root = new TBoundingVolume(&bounded);
+  auto* root = new RenderRoot(&bounded);
   for (BasicObject* plane : unbounded)
     root->children->Add(plane);
   root->SeparateUnboundeds();
   di->BoundingVolume = root;
-  {
-    std::lock_guard<std::mutex> guard(registryLock);
-    std::vector<TBoundingVolume*>& owned = renderVolumes[root];
-    owned.swap(pendingVolumes);
-    owned.push_back(root);
-  }
+  root->madeVolumes.swap(pendingVolumes);
 
   // 12. The objects the camera stands in.
   if (di->ContainersOfCamera) {

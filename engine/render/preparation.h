@@ -6,10 +6,12 @@
 // the lights tinted.
 //
 // Ownership. The render owns what preparation creates: the light copies in gi->Lights
-// (given back through the host's object callback) and every bounding volume, the root
-// di->BoundingVolume included. They live until the next PreparerRender with the same
-// records, or until ReleaseRender. Neither ever reads a scene object while freeing, so
-// the host may delete its objects before releasing the render.
+// (given back through the host's object callback; each copy names the light it was made
+// from) and every bounding volume, which the root di->BoundingVolume owns. They live
+// until the next PreparerRender with the same records, or until ReleaseRender. Neither
+// ever reads a scene object while freeing, so the host may delete its objects before
+// releasing the render. Nothing of a render is kept in process-wide tables: renders
+// prepared on different threads share nothing.
 #pragma once
 
 #include "engine/geometry/array.h"
@@ -41,9 +43,11 @@ void ReleaseRender(TGlobalInfo* gi, TDrawInfo* di);
 // `collect`) or by a new bounding volume over its expanded children. Infinite planes and
 // lights inside bounded groups are lifted into `collect`. The new bounding volumes belong
 // to the render: they are freed by the next PreparerRender or by ReleaseRender of the
-// records prepared with them, or by ReleaseExpandedVolumes.
+// records prepared with them, or, when no preparation on this thread claims them, by
+// ReleaseExpandedVolumes on this thread.
 void ExpandList(TArray<TObject3D*>* collect, TArray<TObject3D*>* out, ObjectsList* source);
-// Frees the bounding volumes that ExpandList made outside a render preparation.
+// Frees the bounding volumes that ExpandList made on this thread outside a render
+// preparation.
 void ReleaseExpandedVolumes();
 
 // Empties `lights`, giving each light back through the host's object callback, then

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "engine/lights/light.h"
@@ -158,6 +159,42 @@ TEST(ExpandListTest, NestedGroupsBecomeNestedVolumes) {
   EXPECT_NEAR(top->Box().max.x, 10, 1e-9);
   ReleaseExpandedVolumes();
   delete outer;
+}
+
+// A render prepared and released on another thread neither claims nor frees the volumes
+// that ExpandList made here; a hierarchy made by hand is not the render's to free.
+TEST(PreparerRenderTest, RendersOnOtherThreadsLeaveThisThreadsVolumesAlone) {
+  Document doc;
+  Group* pair = doc.Add(GroupOf({Sphere(0, 0, 0, 1), Sphere(5, 0, 0, 1)}));
+  ObjectsList source(1, 0, 1);
+  source.Add(pair);
+  TArray<TObject3D*> out(1, 0, 1);
+  ExpandList(&out, &out, &source);
+  ASSERT_EQ(out.Count(), 1);
+  auto* mine = static_cast<TBoundingVolume*>(out[0]);
+
+  std::thread other([&] {
+    doc.Prepare();
+    ReleaseRender(&doc.gi, &doc.di);
+  });
+  other.join();
+  // Still alive (the sanitizer build sees a use after free otherwise), still bounding
+  // both spheres.
+  ASSERT_EQ(mine->children->Count(), 2);
+  EXPECT_NEAR(mine->Box().max.x, 6, 1e-9);
+  ReleaseExpandedVolumes();
+
+  ObjectsList spheres(1, 0, 1);
+  Sph* ball = Sphere(0, 0, 0, 1);
+  spheres.Add(ball);
+  auto* byHand = new TBoundingVolume(&spheres);
+  doc.di.BoundingVolume = byHand;
+  ReleaseRender(&doc.gi, &doc.di);
+  EXPECT_EQ(+doc.di.BoundingVolume, nullptr);
+  ASSERT_EQ(byHand->children->Count(), 1);  // not freed
+  byHand->children->Flush();
+  delete byHand;
+  delete ball;
 }
 
 TEST(PreparerRenderTest, EverythingRendersAndLightsAreCopiedTintedAndRemembered) {
