@@ -1,28 +1,31 @@
-// Reference pictures of render tests: binary PPM (P6) files of 8-bit RGB rows.
+// Reference pictures of render tests: 8-bit RGB PNG files, read and written through stb.
 #pragma once
+
+#include <stb_image.h>
+#include <stb_image_write.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
-// Reads a width x height picture; false when the file is missing or of another size or kind.
-inline bool ReadPpm(const std::string& path, int width, int height, std::vector<uint8_t>& rgb) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int w = 0, h = 0, max = 0;
-  if (!(in >> magic >> w >> h >> max) || magic != "P6" || w != width || h != height || max != 255)
+// Reads a width x height picture into rgb; false when the file is missing, unreadable or
+// of another size.
+inline bool ReadPng(const std::string& path, int width, int height, std::vector<uint8_t>& rgb) {
+  int w = 0, h = 0, channels = 0;
+  stbi_uc* pixels = stbi_load(path.c_str(), &w, &h, &channels, 3);
+  if (!pixels)
     return false;
-  in.get();
-  rgb.resize(static_cast<size_t>(width) * height * 3);
-  return static_cast<bool>(in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size())));
+  const bool fits = w == width && h == height;
+  if (fits)
+    rgb.assign(pixels, pixels + static_cast<size_t>(width) * height * 3);
+  stbi_image_free(pixels);
+  return fits;
 }
 
-inline void WritePpm(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
-  std::ofstream out(path, std::ios::binary);
-  out << "P6\n" << width << " " << height << "\n255\n";
-  out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+// Writes rgb (width x height, rows top to bottom); false when the file cannot be written.
+inline bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
+  return stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
 }
 
 // The number of channels that differ by more than `tolerance` between two pictures.

@@ -2,8 +2,6 @@
 // filled from a function, a water plane, a sun, the sky and a cloud layer.
 #include <gtest/gtest.h>
 
-#include "engine/render/render_session.h"
-
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -12,13 +10,14 @@
 #include "engine/functions/fonction3d.h"
 #include "engine/platform/random.h"
 #include "engine/render/camera.h"
-#include "engine/scene/document.h"
 #include "engine/render/preparation.h"
+#include "engine/render/render_session.h"
 #include "engine/render/sampling.h"
+#include "engine/scene/document.h"
 #include "engine/terrain/terrain.h"
+#include "tests/engine/reference_picture.h"
 #include "tests/engine/render/render_scene.h"
 #include "tests/engine/render/shading_scene.h"
-#include "engine/reference_picture.h"
 
 namespace {
 
@@ -82,9 +81,9 @@ struct LandscapeDocument {
     relief.Layers[0].Octaves = 4;
     for (int y = 0; y < Side; y++)
       for (int x = 0; x < Side; x++)
-        terrain->SetAltitude(
-            x, y, static_cast<int>(700.0f * relief.ExtraireFonction(x * 0.018f, y * 0.018f, 0.5f, VECTEUR(0, 0, 1),
-                                                                     nullptr, false)));
+        terrain->SetAltitude(x, y,
+                             static_cast<int>(700.0f * relief.ExtraireFonction(x * 0.018f, y * 0.018f, 0.5f,
+                                                                               VECTEUR(0, 0, 1), nullptr, false)));
     terrain->ZeroMinimumAltitudes();
     terrain->PrepareEdges();
     terrain->PrepareClusters();
@@ -138,13 +137,13 @@ struct LandscapeDocument {
 TEST(TerrainLandscape, RendersAsTheReferencePicture) {
   LandscapeDocument document;
   const std::vector<uint8_t> rgb = document.Render();
-  const std::string reference = DataPath("terrain_landscape.ppm");
+  const std::string reference = DataPath("terrain_landscape.png");
   if (std::getenv("ORVELLE_UPDATE_REFERENCES")) {
-    WritePpm(reference, Width, Height, rgb);
+    ASSERT_TRUE(WritePng(reference, Width, Height, rgb)) << reference;
     GTEST_SKIP() << "reference written to " << reference;
   }
   std::vector<uint8_t> expected;
-  ASSERT_TRUE(ReadPpm(reference, Width, Height, expected)) << reference;
+  ASSERT_TRUE(ReadPng(reference, Width, Height, expected)) << reference;
   EXPECT_LE(ChannelsOff(rgb, expected, 2), 20) << "channels differing by more than 2 from the reference";
 }
 
