@@ -33,34 +33,6 @@ namespace {
 
 using Type = BasicObject::ObjectType;
 
-struct TypeName {
-  const char* name;
-  Type type;
-};
-
-// The object kinds, named as the engine's type enumeration names them.
-constexpr std::array<TypeName, 19> TypeNames = {{
-    {"InfinitePlane", BasicObject::TypeInfinitePlane},
-    {"Plane", BasicObject::TypePlane},
-    {"Cylinder", BasicObject::TypeCylinder},
-    {"Sphere", BasicObject::TypeSphere},
-    {"Cube", BasicObject::TypeCube},
-    {"Cone", BasicObject::TypeCone},
-    {"Pyramid", BasicObject::TypePyramid},
-    {"Terrain", BasicObject::TypeTerrain},
-    {"Mesh", BasicObject::TypeMesh},
-    {"Plant", BasicObject::TypeVegetation},
-    {"Union", BasicObject::TypeUnion},
-    {"Intersection", BasicObject::TypeIntersection},
-    {"Difference", BasicObject::TypeDifference},
-    {"Group", BasicObject::TypeGroup},
-    {"DirectionalLight", BasicObject::TypeDirectionalLight},
-    {"PointLight", BasicObject::TypePointLight},
-    {"SpotLight", BasicObject::TypeSpotLight},
-    {"LaserLight", BasicObject::TypeLaserLight},
-    {"Camera", BasicObject::TypeCamera},
-}};
-
 // Positions and sizes stay well inside float range, so transforms never overflow.
 constexpr double MaxCoordinate = 1e9;
 constexpr double MaxAngle = 1e6;
@@ -71,11 +43,6 @@ constexpr double MaxSlant = 89.0;
 bool IsLightType(Type t) {
   return t == BasicObject::TypeDirectionalLight || t == BasicObject::TypePointLight ||
          t == BasicObject::TypeSpotLight || t == BasicObject::TypeLaserLight;
-}
-
-bool IsAggregateType(Type t) {
-  return t == BasicObject::TypeUnion || t == BasicObject::TypeIntersection || t == BasicObject::TypeDifference ||
-         t == BasicObject::TypeGroup;
 }
 
 // The transform: rotation angles, sizes along the object's axes and slant angles, in the
@@ -344,11 +311,77 @@ BasicObject* ReadMesh(ReadContext& ctx, Fields& f, Model& model, std::vector<uin
   return model.object;
 }
 
+// What a kind reads besides the fields every object has.
+enum class Role {
+  Solid,      // a material index
+  Aggregate,  // children, and a material index for all of them when given
+  Light,      // the light's fields; no material
+  Camera,     // the camera's fields; no material
+  Plant,      // its own materials
+  Scatter,    // a group of plants placed over the terrains read before it; no transform
+};
+
+// What reading one object keeps until it is complete: a mesh's file materials.
+struct KindReading {
+  Model model;
+  std::vector<uint16_t> materialMap;
+};
+
+template <class T>
+BasicObject* Make(ReadContext&, Fields&, KindReading&) {
+  return new T(0);
+}
+template <class T>
+BasicObject* MakeAggregate(ReadContext&, Fields&, KindReading&) {
+  return new T(nullptr);
+}
+template <class T>
+BasicObject* MakeDefault(ReadContext&, Fields&, KindReading&) {
+  return new T();
+}
+
+// One kind of object: its name in files, its engine type, what it reads, and the reader
+// that makes the object (reading the kind's own fields), or null after reporting why.
+struct ObjectKind {
+  const char* name;
+  Type type;
+  Role role;
+  BasicObject* (*read)(ReadContext& ctx, Fields& f, KindReading& reading);
+};
+
+// The one table of kinds; files name them as the engine's type enumeration does.
+const std::array<ObjectKind, 20> ObjectKinds = {{
+    {"InfinitePlane", BasicObject::TypeInfinitePlane, Role::Solid, Make<InfinitePlane>},
+    {"Plane", BasicObject::TypePlane, Role::Solid, Make<TPlane>},
+    {"Cylinder", BasicObject::TypeCylinder, Role::Solid, Make<Cyl>},
+    {"Sphere", BasicObject::TypeSphere, Role::Solid, Make<Sph>},
+    {"Cube", BasicObject::TypeCube, Role::Solid, Make<TCube>},
+    {"Cone", BasicObject::TypeCone, Role::Solid, Make<TCone>},
+    {"Pyramid", BasicObject::TypePyramid, Role::Solid, Make<TPyramide>},
+    {"Terrain", BasicObject::TypeTerrain, Role::Solid,
+     [](ReadContext& ctx, Fields& f, KindReading&) -> BasicObject* { return ReadTerrain(ctx, f); }},
+    {"Mesh", BasicObject::TypeMesh, Role::Solid,
+     [](ReadContext& ctx, Fields& f, KindReading& r) { return ReadMesh(ctx, f, r.model, r.materialMap); }},
+    {"Plant", BasicObject::TypeVegetation, Role::Plant,
+     [](ReadContext& ctx, Fields& f, KindReading&) { return ReadPlant(ctx, f); }},
+    {"Union", BasicObject::TypeUnion, Role::Aggregate, MakeAggregate<TCSGUnion>},
+    {"Intersection", BasicObject::TypeIntersection, Role::Aggregate, MakeAggregate<TCSGIntersection>},
+    {"Difference", BasicObject::TypeDifference, Role::Aggregate, MakeAggregate<TCSGDifference>},
+    {"Group", BasicObject::TypeGroup, Role::Aggregate, MakeAggregate<Group>},
+    {"DirectionalLight", BasicObject::TypeDirectionalLight, Role::Light, MakeDefault<TDirectionLight>},
+    {"PointLight", BasicObject::TypePointLight, Role::Light, MakeDefault<TPointLight>},
+    {"SpotLight", BasicObject::TypeSpotLight, Role::Light, MakeDefault<TSpotLight>},
+    {"LaserLight", BasicObject::TypeLaserLight, Role::Light, MakeDefault<TLaserLight>},
+    {"Camera", BasicObject::TypeCamera, Role::Camera, MakeDefault<TCamera>},
+    {"Scatter", BasicObject::TypeGroup, Role::Scatter,
+     [](ReadContext& ctx, Fields& f, KindReading&) { return ReadScatter(ctx, f, ctx.terrains); }},
+}};
+
 std::string TypeList() {
   std::string list;
-  for (const TypeName& t : TypeNames)
-    list += std::string(list.empty() ? "" : ", ") + t.name;
-  return list + ", Scatter";
+  for (const ObjectKind& kind : ObjectKinds)
+    list += std::string(list.empty() ? "" : ", ") + kind.name;
+  return list;
 }
 
 }  // namespace
@@ -386,98 +419,29 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     ctx.Error(typeNode->position, std::string("type must be a string, not ") + typeNode->KindName());
     return nullptr;
   }
-  // A scatter is a group of plants placed over a terrain.
-  if (typeNode->string == "Scatter") {
-    BasicObject* forest = ReadScatter(ctx, f, ctx.terrains);
-    if (!forest)
-      return nullptr;
-    ReadCommon(f, *forest);
-    guard.built = true;
-    return forest;
-  }
-  const auto found =
-      std::find_if(TypeNames.begin(), TypeNames.end(), [&](const TypeName& t) { return typeNode->string == t.name; });
-  if (found == TypeNames.end()) {
+  const auto found = std::find_if(ObjectKinds.begin(), ObjectKinds.end(),
+                                  [&](const ObjectKind& kind) { return typeNode->string == kind.name; });
+  if (found == ObjectKinds.end()) {
     ctx.Error(typeNode->position, "unknown object type \"" + typeNode->string + "\"; known types: " + TypeList());
     return nullptr;
   }
-  const Type type = found->type;
-
-  std::unique_ptr<BasicObject> object;
-  Model model;
-  std::vector<uint16_t> materialMap;
-  switch (type) {
-    case BasicObject::TypeInfinitePlane:
-      object = std::make_unique<InfinitePlane>(0);
-      break;
-    case BasicObject::TypePlane:
-      object = std::make_unique<TPlane>(0);
-      break;
-    case BasicObject::TypeCylinder:
-      object = std::make_unique<Cyl>(0);
-      break;
-    case BasicObject::TypeSphere:
-      object = std::make_unique<Sph>(0);
-      break;
-    case BasicObject::TypeCube:
-      object = std::make_unique<TCube>(0);
-      break;
-    case BasicObject::TypeCone:
-      object = std::make_unique<TCone>(0);
-      break;
-    case BasicObject::TypePyramid:
-      object = std::make_unique<TPyramide>(0);
-      break;
-    case BasicObject::TypeTerrain:
-      object.reset(ReadTerrain(ctx, f));
-      if (!object)
-        return nullptr;
-      break;
-    case BasicObject::TypeMesh:
-      object.reset(ReadMesh(ctx, f, model, materialMap));
-      if (!object)
-        return nullptr;
-      break;
-    case BasicObject::TypeVegetation:
-      object.reset(ReadPlant(ctx, f));
-      if (!object)
-        return nullptr;
-      break;
-    case BasicObject::TypeUnion:
-      object = std::make_unique<TCSGUnion>(nullptr);
-      break;
-    case BasicObject::TypeIntersection:
-      object = std::make_unique<TCSGIntersection>(nullptr);
-      break;
-    case BasicObject::TypeDifference:
-      object = std::make_unique<TCSGDifference>(nullptr);
-      break;
-    case BasicObject::TypeGroup:
-      object = std::make_unique<Group>(nullptr);
-      break;
-    case BasicObject::TypeDirectionalLight:
-      object = std::make_unique<TDirectionLight>();
-      break;
-    case BasicObject::TypePointLight:
-      object = std::make_unique<TPointLight>();
-      break;
-    case BasicObject::TypeSpotLight:
-      object = std::make_unique<TSpotLight>();
-      break;
-    case BasicObject::TypeLaserLight:
-      object = std::make_unique<TLaserLight>();
-      break;
-    default:
-      object = std::make_unique<TCamera>();
-      break;
+  const ObjectKind& kind = *found;
+  KindReading reading;
+  std::unique_ptr<BasicObject> object(kind.read(ctx, f, reading));
+  if (!object)
+    return nullptr;
+  if (kind.role == Role::Scatter) {
+    ReadCommon(f, *object);
+    guard.built = true;
+    return object.release();
   }
 
-  if (IsAggregateType(type)) {
+  if (kind.role == Role::Aggregate) {
     auto* aggregate = static_cast<TAggregate*>(object.get());
     const JsonNode* children = f.Get("children");
     if (!children || children->kind != JsonNode::Kind::Array || children->items.empty()) {
       ctx.Error(children ? children->position : node.position,
-                std::string(found->name) + " needs children: a non-empty array of objects");
+                std::string(kind.name) + " needs children: a non-empty array of objects");
     } else if (children->items.size() > static_cast<size_t>(MaxAggregateChildren)) {
       ctx.Error(children->position, "an aggregate holds at most " + std::to_string(MaxAggregateChildren) + " children");
     } else {
@@ -492,21 +456,21 @@ BasicObject* ReadObject(ReadContext& ctx, const JsonNode& node) {
     }
   }
   ReadCommon(f, *object);
-  if (IsLightType(type))
+  if (kind.role == Role::Light)
     ReadLightFields(f, static_cast<TLight&>(*object));
-  if (type == BasicObject::TypeCamera)
+  if (kind.role == Role::Camera)
     ReadCameraFields(f, static_cast<TCamera&>(*object));
-  // Lights and cameras have no material; an aggregate's material, when given, goes to
-  // every child.
-  if (IsAggregateType(type))
+  // Lights, cameras and plants have no material index; an aggregate's material, when
+  // given, goes to every child.
+  if (kind.role == Role::Aggregate)
     ReadMaterialIndex(ctx, f, *object, true);
-  else if (!IsLightType(type) && type != BasicObject::TypeCamera && type != BasicObject::TypeVegetation)
+  else if (kind.role == Role::Solid)
     ReadMaterialIndex(ctx, f, *object, false);
-  if (type == BasicObject::TypeMesh)
-    ApplyFileMaterials(model, materialMap);
+  if (kind.type == BasicObject::TypeMesh)
+    ApplyFileMaterials(reading.model, reading.materialMap);
   ReadTransform(f, *object);
   // Scatters find the terrains given before them by name.
-  if (type == BasicObject::TypeTerrain)
+  if (kind.type == BasicObject::TypeTerrain)
     ctx.terrains.push_back(static_cast<Terrain*>(object.get()));
   guard.built = true;
   return object.release();
