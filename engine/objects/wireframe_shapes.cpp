@@ -41,6 +41,27 @@ void DrawExtentBox(TDrawInfo* di, BasicObject* object) {
     DrawWorldBox(di, box.min, box.max);
 }
 
+// A cylinder (top radius 1) or a cone (top radius 0) on the unit circle at z = -1: its
+// circles and the side lines from the base to the top.
+void DrawRoundSolid(TDrawInfo* di, Obj* object, bool ghost, double topRadius) {
+  if (!di)
+    return;
+  PenScope pen(di, ObjectPen(object, ghost));
+  if (DrawsBox(di, object)) {
+    DrawObjectBox(di, object, UnitLower, UnitUpper);
+    return;
+  }
+  const int s = Step(di);
+  DrawCircle(di, object, 1.0, -1.0, s);
+  if (topRadius > 0.0)
+    DrawCircle(di, object, topRadius, 1.0, s);
+  for (int j = 0; j < 32; j = NextCircleEntry(j, s))
+    if (IsSideLineEntry(j, s))
+      DrawObjectSegment(di, object, VECTEUR(CircleCos(j), CircleSin(j), -1.0),
+                        topRadius > 0.0 ? VECTEUR(topRadius * CircleCos(j), topRadius * CircleSin(j), 1.0)
+                                        : VECTEUR(0.0, 0.0, 1.0));
+}
+
 }  // namespace
 
 void BasicObject::DrawWireFrame(TDrawInfo* di, bool ghost) {
@@ -71,36 +92,9 @@ void Sph::DrawWireFrame(TDrawInfo* di, bool ghost) {
       DrawCircle(di, this, CosTable[i], SinTable[i], s);
 }
 
-void Cyl::DrawWireFrame(TDrawInfo* di, bool ghost) {
-  if (!di)
-    return;
-  PenScope pen(di, ObjectPen(this, ghost));
-  if (DrawsBox(di, this)) {
-    DrawObjectBox(di, this, UnitLower, UnitUpper);
-    return;
-  }
-  const int s = Step(di);
-  DrawCircle(di, this, 1.0, -1.0, s);
-  DrawCircle(di, this, 1.0, 1.0, s);
-  for (int j = 0; j < 32; j = NextCircleEntry(j, s))
-    if (IsSideLineEntry(j, s))
-      DrawObjectSegment(di, this, VECTEUR(CircleCos(j), CircleSin(j), -1.0), VECTEUR(CircleCos(j), CircleSin(j), 1.0));
-}
+void Cyl::DrawWireFrame(TDrawInfo* di, bool ghost) { DrawRoundSolid(di, this, ghost, 1.0); }
 
-void TCone::DrawWireFrame(TDrawInfo* di, bool ghost) {
-  if (!di)
-    return;
-  PenScope pen(di, ObjectPen(this, ghost));
-  if (DrawsBox(di, this)) {
-    DrawObjectBox(di, this, UnitLower, UnitUpper);
-    return;
-  }
-  const int s = Step(di);
-  DrawCircle(di, this, 1.0, -1.0, s);
-  for (int j = 0; j < 32; j = NextCircleEntry(j, s))
-    if (IsSideLineEntry(j, s))
-      DrawObjectSegment(di, this, VECTEUR(CircleCos(j), CircleSin(j), -1.0), VECTEUR(0.0, 0.0, 1.0));
-}
+void TCone::DrawWireFrame(TDrawInfo* di, bool ghost) { DrawRoundSolid(di, this, ghost, 0.0); }
 
 void TCube::DrawWireFrame(TDrawInfo* di, bool ghost) {
   if (!di)
