@@ -9,12 +9,6 @@ namespace {
 
 inline bool Near(float a, float b) { return std::fabs(a - b) <= 1e-5f; }
 
-// A deep copy of an owned pointer, or null.
-template <class T>
-T* CopyOf(const T* source) {
-  return source ? new T(*source) : nullptr;
-}
-
 // Both absent, or both present and equal.
 template <class T>
 bool SameOwned(const T* a, const T* b) {
@@ -51,54 +45,18 @@ bool FNCT::operator==(const FNCT& f) const {
          Filter == f.Filter && HostValue1 == f.HostValue1 && HostValue2 == f.HostValue2 && Offset == f.Offset;
 }
 
-Fonction3D::Fonction3D() : Layers(2, 0) {
+Fonction3D::Fonction3D() {
   Options forMaterials;
   GetDefaultOptions(DefaultOptions, forMaterials);
   Layers.Add(FNCT());
 }
 
-Fonction3D::Fonction3D(const Fonction3D& other) : Fonction3D() { *this = other; }
-
-Fonction3D::~Fonction3D() {
-  delete SubFunction1;
-  delete SubFunction2;
-  delete SubFilter1;
-  delete SubFilter2;
-}
-
 void Fonction3D::RAZ() { *this = Fonction3D(); }
 
 Fonction3D& Fonction3D::operator=(const Fonction3D& other) {
-  if (this == &other)
-    return *this;
-  DefaultOptions = other.DefaultOptions;
-  Normalisation = other.Normalisation;
-  HostSetting = other.HostSetting;
-  CombineMode = other.CombineMode;
-  Composition = other.Composition;
-  // Copies first: the source may be one of this function's own sub-functions.
-  Fonction3D* function1 = CopyOf(other.SubFunction1);
-  Fonction3D* function2 = CopyOf(other.SubFunction2);
-  FiltreNumerique* filter1 = CopyOf(other.SubFilter1);
-  FiltreNumerique* filter2 = CopyOf(other.SubFilter2);
-  Shape1 = other.Shape1;
-  Shape2 = other.Shape2;
-  Shape3 = other.Shape3;
-  Shape4 = other.Shape4;
-  Shape5 = other.Shape5;
-  ShapeVector = other.ShapeVector;
-  ShapeFlag = other.ShapeFlag;
-  ShapeFlag2 = other.ShapeFlag2;
-  ShapeFlag3 = other.ShapeFlag3;
-  Layers = other.Layers;
-  delete SubFunction1;
-  delete SubFunction2;
-  delete SubFilter1;
-  delete SubFilter2;
-  SubFunction1 = function1;
-  SubFunction2 = function2;
-  SubFilter1 = filter1;
-  SubFilter2 = filter2;
+  // Through a whole copy first: the source may live inside one of this function's own.
+  if (this != &other)
+    FunctionFields::operator=(FunctionFields(other));
   return *this;
 }
 
@@ -106,8 +64,9 @@ bool Fonction3D::operator==(const Fonction3D& other) const {
   if (!Near(Normalisation, other.Normalisation) || CombineMode != other.CombineMode || Composition != other.Composition)
     return false;
   if (Composition == 1) {
-    if (!SameOwned(SubFunction1, other.SubFunction1) || !SameOwned(SubFunction2, other.SubFunction2) ||
-        !SameOwned(SubFilter1, other.SubFilter1) || !SameOwned(SubFilter2, other.SubFilter2))
+    if (!SameOwned(SubFunction1.get(), other.SubFunction1.get()) ||
+        !SameOwned(SubFunction2.get(), other.SubFunction2.get()) ||
+        !SameOwned(SubFilter1.get(), other.SubFilter1.get()) || !SameOwned(SubFilter2.get(), other.SubFilter2.get()))
       return false;
     if (ShapeFlag != other.ShapeFlag)
       return false;

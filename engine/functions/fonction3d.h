@@ -6,14 +6,16 @@
 
 #include <cstdint>
 
-#include "engine/geometry/matrix.h"
-#include "engine/geometry/vectors.h"
 #include "engine/functions/filter.h"
 #include "engine/functions/key_array.h"
 #include "engine/functions/options.h"
+#include "engine/geometry/matrix.h"
+#include "engine/geometry/vectors.h"
 #include "engine/images/image.h"
+#include "engine/platform/owned.h"
 
 class BasicObject;
+class Fonction3D;
 
 #pragma pack(push, 1)
 
@@ -74,33 +76,38 @@ struct FNCT {
   bool operator==(const FNCT& f) const;
 };
 
-class Fonction3D {
- public:
-  KeyArray<FNCT> Layers;  // evaluated in index order
+// The fields of a function, which copy member-wise. Fonction3D adds its preparation
+// state, which a copy does not take over.
+struct FunctionFields {
+  KeyArray<FNCT> Layers{2, 0};  // evaluated in index order
   float Normalisation = 1.0f;
   int16_t HostSetting = 100;
-  Options DefaultOptions;              // preview settings
-  int32_t CombineMode = 0;             // how the layers combine, 0..9
-  int32_t Composition = 0;             // 1: composed from the two sub-functions (for the host)
-  Fonction3D* SubFunction1 = nullptr;  // owned
-  Fonction3D* SubFunction2 = nullptr;
-  FiltreNumerique* SubFilter1 = nullptr;  // owned
-  FiltreNumerique* SubFilter2 = nullptr;
+  Options DefaultOptions;   // preview settings
+  int32_t CombineMode = 0;  // how the layers combine, 0..9
+  int32_t Composition = 0;  // 1: composed from the two sub-functions (for the host)
+  Owned<Fonction3D> SubFunction1;
+  Owned<Fonction3D> SubFunction2;
+  Owned<FiltreNumerique> SubFilter1;
+  Owned<FiltreNumerique> SubFilter2;
   float Shape1 = 0.449f, Shape2 = 0.1f, Shape3 = 0.5f, Shape4 = 0.5f, Shape5 = 0.5f;
   VECFLOAT ShapeVector{1.0f, 0.0f, 0.0f};
   bool ShapeFlag = false;  // compare the composition settings
   bool ShapeFlag2 = false;
   bool ShapeFlag3 = true;
+};
 
+class Fonction3D : public FunctionFields {
+ public:
   // One default layer, with room for two; the process-wide default options for functions.
   Fonction3D();
-  Fonction3D(const Fonction3D& other);
-  ~Fonction3D();
+  // Deep copies of everything but the preparation state, which the target keeps (hand
+  // written for that, and because the source may live inside this function's own
+  // sub-functions).
+  Fonction3D(const Fonction3D& other) : FunctionFields(other) {}
+  Fonction3D& operator=(const Fonction3D& other);
 
   // Back to the defaults.
   void RAZ();
-  // Deep copy of everything but the preparation state.
-  Fonction3D& operator=(const Fonction3D& other);
   // Normalisation within 1e-5, modes equal, the composition parts when this function is
   // composed, then every layer in order.
   bool operator==(const Fonction3D& other) const;
@@ -133,3 +140,5 @@ class Fonction3D {
 };
 
 #pragma pack(pop)
+
+static_assert(sizeof(Fonction3D) == 187);

@@ -6,26 +6,6 @@
 
 // CloudLayer -----------------------------------------------------------------
 
-CloudLayer::CloudLayer(const CloudLayer& other) { *this = other; }
-
-CloudLayer::~CloudLayer() {
-  if (Material)
-    ReleaseMaterial(Material);
-  Material = nullptr;
-}
-
-CloudLayer& CloudLayer::operator=(const CloudLayer& other) {
-  if (this == &other)
-    return *this;
-  Exposure = other.Exposure;
-  Altitude = other.Altitude;
-  SunBoost = other.SunBoost;
-  SunBoostByClearance = other.SunBoostByClearance;
-  FadeRange = other.FadeRange;
-  Material = ReplaceOwnedMaterial(Material, other.Material);
-  return *this;
-}
-
 bool CloudLayer::operator==(const CloudLayer& other) const {
   if (Exposure != other.Exposure || Altitude != other.Altitude || SunBoost != other.SunBoost ||
       SunBoostByClearance != other.SunBoostByClearance || FadeRange != other.FadeRange)

@@ -2,9 +2,12 @@
 // shaded by its own material; and the geometry that places a point on such a layer.
 #pragma once
 
+#include <cstddef>
+
 #include "engine/geometry/array.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
+#include "engine/materials/owned_material.h"
 
 class Texture;
 
@@ -20,16 +23,14 @@ class CloudLayer {
   float SunBoost = 0.5f;             // added to the sun's light factor on the layer
   float SunBoostByClearance = 0.8f;  // times the sky still visible below, added to it too
   float FadeRange = 3.0f;            // how far away the layer stays visible
-  Texture* Material = nullptr;       // owned; released through the host's material callback
+  OwnedMaterial Material;            // released through the host's material callback
 
-  CloudLayer() = default;
-  CloudLayer(const CloudLayer& other);
-  ~CloudLayer();
-  CloudLayer& operator=(const CloudLayer& other);
   bool operator==(const CloudLayer& other) const;
 };
 
 #pragma pack(pop)
+
+static_assert(sizeof(CloudLayer) == 28 && offsetof(CloudLayer, Material) == 20);
 
 // The distance t along the unit direction d from the earth-centred origin o to the sphere
 // of radius r around the earth's centre: the near root beyond 1e-5, else the far one.

@@ -1,9 +1,9 @@
 #include "engine/materials/surface_params.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "engine/materials/texture.h"
-#include "engine/scene/release_callbacks.h"
 
 namespace {
 // Truncates to an int, saturating at the int range instead of overflowing.
@@ -15,17 +15,6 @@ int SaturatedInt(double v) {
 }  // namespace
 
 // ResponseBase --------------------------------------------------------------
-
-ResponseBase& ResponseBase::operator=(const ResponseBase& other) {
-  if (this != &other) {
-    Variable = other.Variable;
-    Filter1 = other.Filter1;
-    Filter2 = other.Filter2;
-    Function = other.Function;
-    FunctionScale = other.FunctionScale;
-  }
-  return *this;
-}
 
 bool ResponseBase::SameFunction(const ResponseBase& other) const {
   return Filter1 == other.Filter1 && Filter2 == other.Filter2 && Function == other.Function;
@@ -51,13 +40,13 @@ float ResponseBase::AmountsAt(float amount, float secondAmount, const VECTEUR& p
 
 SpecularParams::SpecularParams() { CreateValueTable(); }
 
-SpecularParams::SpecularParams(const SpecularParams& other) : ResponseBase(other) {
-  HighlightColour = other.HighlightColour;
-  Intensity = other.Intensity;
-  Sharpness = other.Sharpness;
-  HighlightMode = other.HighlightMode;
-  for (int i = 0; i < 251; i++)
-    ValueTable[i] = other.ValueTable[i];
+SpecularParams::SpecularParams(const SpecularParams& other)
+    : ResponseBase(other),
+      HighlightColour(other.HighlightColour),
+      Intensity(other.Intensity),
+      Sharpness(other.Sharpness),
+      HighlightMode(other.HighlightMode) {
+  std::memcpy(ValueTable, other.ValueTable, sizeof(ValueTable));
 }
 
 SpecularParams& SpecularParams::operator=(const SpecularParams& other) {
@@ -67,8 +56,7 @@ SpecularParams& SpecularParams::operator=(const SpecularParams& other) {
     Intensity = other.Intensity;
     Sharpness = other.Sharpness;
     HighlightMode = other.HighlightMode;
-    for (int i = 0; i < 251; i++)
-      ValueTable[i] = other.ValueTable[i];
+    std::memcpy(ValueTable, other.ValueTable, sizeof(ValueTable));
   }
   return *this;
 }
@@ -131,46 +119,6 @@ float SpecularParams::ExtraireBrill2() const { return std::exp(6.0f * Sharpness)
 
 // TransparencyParams --------------------------------------------------------
 
-TransparencyParams::TransparencyParams(const TransparencyParams& other) : ResponseBase(other) {
-  ResponseMode = other.ResponseMode;
-  Refraction = other.Refraction;
-  Falloff = other.Falloff;
-  TintColour1 = other.TintColour1;
-  TintColour2 = other.TintColour2;
-  Absorption = other.Absorption;
-  Amount = other.Amount;
-  Interior = other.Interior ? new Texture(*other.Interior) : nullptr;
-  SecondAmount = other.SecondAmount;
-  GlowStrength = other.GlowStrength;
-  GlowThreshold = other.GlowThreshold;
-  HostFloat = other.HostFloat;
-}
-
-TransparencyParams::~TransparencyParams() {
-  if (Interior)
-    ReleaseMaterial(Interior);
-  Interior = nullptr;
-}
-
-TransparencyParams& TransparencyParams::operator=(const TransparencyParams& other) {
-  if (this == &other)
-    return *this;
-  ResponseBase::operator=(other);
-  ResponseMode = other.ResponseMode;
-  Refraction = other.Refraction;
-  Falloff = other.Falloff;
-  TintColour1 = other.TintColour1;
-  TintColour2 = other.TintColour2;
-  Absorption = other.Absorption;
-  Amount = other.Amount;
-  Interior = ReplaceOwnedMaterial(Interior, other.Interior);
-  SecondAmount = other.SecondAmount;
-  GlowStrength = other.GlowStrength;
-  GlowThreshold = other.GlowThreshold;
-  HostFloat = other.HostFloat;
-  return *this;
-}
-
 bool TransparencyParams::operator==(const TransparencyParams& other) const {
   if (Variable != other.Variable || Absorption != other.Absorption || Amount != other.Amount ||
       SecondAmount != other.SecondAmount || ResponseMode != other.ResponseMode || Refraction != other.Refraction ||
@@ -191,16 +139,6 @@ float TransparencyParams::ExtraireTransparence(const VECTEUR& point, const VECTE
 }
 
 // ReflexionParams -----------------------------------------------------------
-
-ReflexionParams& ReflexionParams::operator=(const ReflexionParams& other) {
-  if (this != &other) {
-    ResponseBase::operator=(other);
-    ResponseMode = other.ResponseMode;
-    Amount = other.Amount;
-    SecondAmount = other.SecondAmount;
-  }
-  return *this;
-}
 
 bool ReflexionParams::operator==(const ReflexionParams& other) const {
   if (ResponseMode != other.ResponseMode || !(FunctionScale == other.FunctionScale) || Variable != other.Variable ||

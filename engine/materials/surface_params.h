@@ -5,10 +5,11 @@
 
 #include <cstdint>
 
+#include "engine/functions/filter.h"
 #include "engine/functions/fonction3d.h"
 #include "engine/geometry/colours.h"
 #include "engine/geometry/vectors.h"
-#include "engine/functions/filter.h"
+#include "engine/materials/owned_material.h"
 
 class BasicObject;
 class Texture;
@@ -23,9 +24,6 @@ struct ResponseBase {
   Fonction3D Function;
   VECFLOAT FunctionScale{1.0f, 1.0f, 1.0f};  // handed to Function's preparation
 
-  ResponseBase() = default;
-  ResponseBase(const ResponseBase& other) = default;
-  ResponseBase& operator=(const ResponseBase& other);
   // Filters and function equal (the part compared for variable records).
   bool SameFunction(const ResponseBase& other) const;
   // 10000 times the function's value at a point.
@@ -44,6 +42,8 @@ struct SpecularParams : ResponseBase {
   int16_t ValueTable[251];     // constant highlight by cosine, 0.004 apart
 
   SpecularParams();
+  // Hand written: a member-wise copy of this packed record would copy ValueTable through
+  // misaligned int16_t references.
   SpecularParams(const SpecularParams& other);
   SpecularParams& operator=(const SpecularParams& other);
   bool operator==(const SpecularParams& other) const;
@@ -67,18 +67,13 @@ struct TransparencyParams : ResponseBase {
   CLR TintColour2{240, 255, 190};
   float Absorption = 0.00047619048f;
   float Amount = 0.0f;
-  Texture* Interior = nullptr;  // owned; released through the host's material callback
+  OwnedMaterial Interior;  // released through the host's material callback
   float SecondAmount = 0.0f;
   float GlowStrength = 8.0f;
   float GlowThreshold = 0.9f;
   float HostFloat = 0.0f;
-  Texture* Owner = nullptr;  // the material holding this record
+  Texture* Owner = nullptr;  // the material holding this record, which sets it (on its copies too)
 
-  TransparencyParams() = default;
-  TransparencyParams(const TransparencyParams& other);
-  ~TransparencyParams();
-  // Copies every field but Owner; the interior material is replaced by a deep copy.
-  TransparencyParams& operator=(const TransparencyParams& other);
   bool operator==(const TransparencyParams& other) const;
 
   float ExtraireTransparence(const VECTEUR& point, const VECTEUR& normal, float& second, BasicObject* object,
@@ -90,9 +85,6 @@ struct ReflexionParams : ResponseBase {
   float Amount = 0.0f;
   float SecondAmount = 0.0f;
 
-  ReflexionParams() = default;
-  ReflexionParams(const ReflexionParams& other) = default;
-  ReflexionParams& operator=(const ReflexionParams& other);
   bool operator==(const ReflexionParams& other) const;
 
   float ExtraireReflexion(const VECTEUR& point, const VECTEUR& normal, float& second, BasicObject* object,
@@ -106,15 +98,10 @@ struct CycleParams {
   bool operator==(const CycleParams& c) const {
     return CycleBlend == c.CycleBlend && CycleFrequency == c.CycleFrequency;
   }
-  CycleParams& operator=(const CycleParams& c) {
-    CycleBlend = c.CycleBlend;
-    CycleFrequency = c.CycleFrequency;
-    return *this;
-  }
-  CycleParams() = default;
-  CycleParams(const CycleParams& c) : CycleBlend(c.CycleBlend), CycleFrequency(c.CycleFrequency) {}
 };
 
 #pragma pack(pop)
 
 static_assert(sizeof(CycleParams) == 8);
+static_assert(sizeof(SpecularParams) == 769 && sizeof(ReflexionParams) == 258);
+static_assert(sizeof(TransparencyParams) == 304);

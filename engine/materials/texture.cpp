@@ -91,7 +91,8 @@ bool FoundThisTexture(const Texture* material, const Texture* wanted) {
 
 // Construction, copy, equality ----------------------------------------------
 
-Texture::Texture() : DefaultOptions(DefaultMaterialOptions()) {
+Texture::Texture() {
+  DefaultOptions = DefaultMaterialOptions();
   std::memset(Name, 0, sizeof(Name));
   std::strncpy(Name, "Material", sizeof(Name) - 1);
   Colours.Flush();
@@ -102,19 +103,14 @@ Texture::Texture() : DefaultOptions(DefaultMaterialOptions()) {
   Transparency.Owner = this;
 }
 
-Texture::Texture(const Texture& other) : Texture() { CopyFields(other); }
-
-Texture::~Texture() {
-  if (Material1)
-    ReleaseMaterial(Material1);
-  if (Material2)
-    ReleaseMaterial(Material2);
-  Material1 = Material2 = nullptr;
-}
+Texture::Texture(const Texture& other) : MaterialFields(other) { Transparency.Owner = this; }
 
 Texture& Texture::operator=(const Texture& other) {
-  if (this != &other)
-    CopyFields(other);
+  if (this != &other) {
+    // Through a whole copy first: the source may live inside one of this material's own.
+    MaterialFields::operator=(MaterialFields(other));
+    Transparency.Owner = this;
+  }
   return *this;
 }
 
@@ -138,83 +134,9 @@ void ReleaseMaterial(Texture* material) {
     delete material;
 }
 
-Texture* ReplaceOwnedMaterial(Texture* old, const Texture* source) {
-  Texture* copy = source ? new Texture(*source) : nullptr;
-  if (old)
-    ReleaseMaterial(old);
-  return copy;
-}
+Texture* MaterialOwnership::Copy(const Texture& source) { return new Texture(source); }
 
-void Texture::CopyFields(const Texture& other) {
-  std::memcpy(Name, other.Name, sizeof(Name));
-  Preview = other.Preview;
-  MaterialKind = other.MaterialKind;
-  // Copy before releasing: the source may live inside one of our own materials.
-  Texture* copy1 = other.Material1 ? new Texture(*other.Material1) : nullptr;
-  Texture* copy2 = other.Material2 ? new Texture(*other.Material2) : nullptr;
-  if (Material1)
-    ReleaseMaterial(Material1);
-  if (Material2)
-    ReleaseMaterial(Material2);
-  Material1 = copy1;
-  Material2 = copy2;
-  MixThreshold = other.MixThreshold;
-  MixWidth = other.MixWidth;
-  SlopeInfluence = other.SlopeInfluence;
-  AltitudeInfluence = other.AltitudeInfluence;
-  OrientationInfluence = other.OrientationInfluence;
-  AltitudeMax = other.AltitudeMax;
-  AltitudeMin = other.AltitudeMin;
-  AltitudeHalfRange = other.AltitudeHalfRange;
-  PreferredDirection = other.PreferredDirection;
-  EnvironmentInfluence = other.EnvironmentInfluence;
-  InvertSlope = other.InvertSlope;
-  AltitudeAbove = other.AltitudeAbove;
-  MixWorldNormal = other.MixWorldNormal;
-  ColourSource = other.ColourSource;
-  Picture = other.Picture;
-  PictureOffsetU = other.PictureOffsetU;
-  PictureOffsetV = other.PictureOffsetV;
-  PictureOrigin = other.PictureOrigin;
-  PictureMapping = other.PictureMapping;
-  PictureMode = other.PictureMode;
-  PictureFlag1 = other.PictureFlag1;
-  PictureFlag2 = other.PictureFlag2;
-  WorldCoordinates = other.WorldCoordinates;
-  ColourFunction = other.ColourFunction;
-  BumpFunction = other.BumpFunction;
-  ColourFilter = other.ColourFilter;
-  BumpFilter = other.BumpFilter;
-  Colours = other.Colours;
-  ColourScale = other.ColourScale;
-  BumpScale = other.BumpScale;
-  BumpDepth = other.BumpDepth;
-  Specular = other.Specular;
-  Transparency = other.Transparency;
-  Transparency.Owner = this;
-  Reflection = other.Reflection;
-  Rotate = other.Rotate;
-  Rotation = other.Rotation;
-  Perturb = other.Perturb;
-  Turbulence = other.Turbulence;
-  Cycle = other.Cycle;
-  CycleSettings = other.CycleSettings;
-  Diffuse = other.Diffuse;
-  Ambient = other.Ambient;
-  LightThreshold = other.LightThreshold;
-  LightSlope = other.LightSlope;
-  DefaultOptions = other.DefaultOptions;
-  HostSetting = other.HostSetting;
-  MaterialScale = other.MaterialScale;
-  PictureScale = other.PictureScale;
-  CastsShadows = other.CastsShadows;
-  SurfaceFlag1 = other.SurfaceFlag1;
-  SurfaceFlag2 = other.SurfaceFlag2;
-  SurfaceFlag3 = other.SurfaceFlag3;
-  SurfaceFlag4 = other.SurfaceFlag4;
-  HostValue = other.HostValue;
-  TransitionMode = other.TransitionMode;
-}
+void MaterialOwnership::Release(Texture* material) { ReleaseMaterial(material); }
 
 bool Texture::operator==(const Texture& other) const {
   if (MaterialKind != other.MaterialKind || !(ColourFunction == other.ColourFunction) ||

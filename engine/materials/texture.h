@@ -6,18 +6,18 @@
 
 #include <cstdint>
 
+#include "engine/functions/colour_table.h"
+#include "engine/functions/filter.h"
 #include "engine/functions/fonction3d.h"
+#include "engine/functions/options.h"
 #include "engine/geometry/array.h"
 #include "engine/geometry/colours.h"
 #include "engine/geometry/matrix.h"
 #include "engine/geometry/ray.h"
 #include "engine/geometry/vectors.h"
-#include "engine/functions/colour_table.h"
-#include "engine/functions/filter.h"
 #include "engine/images/dib24.h"
 #include "engine/images/image.h"
 #include "engine/materials/surface_params.h"
-#include "engine/functions/options.h"
 
 class BasicObject;
 class TObject3D;
@@ -37,13 +37,14 @@ enum WhatSide : int32_t {
 constexpr int32_t SimpleMaterial = 0;
 constexpr int32_t MixedMaterial = 1;
 
-class Texture {
- public:
+// The fields of a material, which copy member-wise. Texture adds what a copy does not
+// take over: the link of its transparency record back to it, and its preparation state.
+struct MaterialFields {
   char Name[24];
   TDib24 Preview{100, 100};  // kept for the host
   int32_t MaterialKind = SimpleMaterial;
-  Texture* Material1 = nullptr;  // owned, mixed materials only
-  Texture* Material2 = nullptr;
+  OwnedMaterial Material1;  // mixed materials only
+  OwnedMaterial Material2;
   float MixThreshold = 0.449f;
   float MixWidth = 0.1f;
   float SlopeInfluence = 0.5f;
@@ -96,11 +97,15 @@ class Texture {
   bool SurfaceFlag4 = false;                // the surface colour tints the light passing through
   int32_t HostValue = 0;
   int32_t TransitionMode = 0;  // 0..4, how a mixed material blends its two materials
+};
 
+class Texture : public MaterialFields {
+ public:
   Texture();
+  // Deep copies (the old materials go back through the host's release callback). Hand
+  // written because the copy's transparency record must name the copy, and the target
+  // keeps its own preparation state.
   Texture(const Texture& other);
-  ~Texture();
-  // Deep copy; the old sub-materials are given back through the host's release callback.
   Texture& operator=(const Texture& other);
   bool operator==(const Texture& other) const;
 
@@ -144,19 +149,15 @@ class Texture {
   bool colourFunctionPrepared = false;
   bool bumpSwitchedOff = false;
   bool preparing = false;  // guards against a material reached again during its own preparation
-  void CopyFields(const Texture& other);
 };
 
 #pragma pack(pop)
 
+static_assert(sizeof(Texture) == 2407);
+
 // True when `material` is `wanted`, or contains it through a mixed material's two
 // materials or through an interior material. Safe on cyclic materials.
 bool FoundThisTexture(const Texture* material, const Texture* wanted);
-
-// A copy of `source` (or none) to replace the owned material `old`, which is given back
-// through the host's callback after the copy is made, since the source may live inside it.
-// Returns the pointer to store (a value, not a reference: owners are byte-packed records).
-Texture* ReplaceOwnedMaterial(Texture* old, const Texture* source);
 
 // Hands a material back through the host's release callback, or deletes it when no host
 // is connected.

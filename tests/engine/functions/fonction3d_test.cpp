@@ -481,10 +481,10 @@ TEST(FunctionRecords, CopiesAreDeepAndIndependent) {
     EXPECT_EQ(*copy, a);
     EXPECT_EQ(Copy(copy->HostSetting), 42);
     EXPECT_EQ(Copy(copy->DefaultOptions.Setting), 9);
-    ASSERT_NE(Copy(copy->SubFunction1), nullptr);
-    EXPECT_NE(Copy(copy->SubFunction1), Copy(a.SubFunction1));
+    ASSERT_NE(Copy(copy->SubFunction1.get()), nullptr);
+    EXPECT_NE(Copy(copy->SubFunction1.get()), Copy(a.SubFunction1.get()));
     EXPECT_EQ(Copy(copy->SubFunction1->Layers[0].Kind), 7);
-    EXPECT_NE(Copy(copy->SubFilter1), Copy(a.SubFilter1));
+    EXPECT_NE(Copy(copy->SubFilter1.get()), Copy(a.SubFilter1.get()));
     EXPECT_EQ(copy->Layers.Count(), 2);
   }
   b.SubFunction1->Layers[0].Kind = 8;
@@ -493,7 +493,7 @@ TEST(FunctionRecords, CopiesAreDeepAndIndependent) {
   a = *a.SubFunction1;
   EXPECT_EQ(a.Layers.Count(), 1);
   EXPECT_EQ(Copy(a.Layers[0].Kind), 7);
-  EXPECT_EQ(Copy(a.SubFunction1), nullptr);
+  EXPECT_EQ(Copy(a.SubFunction1.get()), nullptr);
   a.RAZ();
   EXPECT_EQ(a, Fonction3D());
   EXPECT_EQ(Copy(a.HostSetting), 100);

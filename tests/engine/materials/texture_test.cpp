@@ -85,6 +85,11 @@ TEST_F(TextureTest, CopiesAreDeepAndEqual) {
   EXPECT_EQ(copy, mixed);
   copy = copy;
   EXPECT_EQ(copy, mixed);
+  // Assigned from one of its own materials: the source is copied before it goes.
+  Texture nested(mixed);
+  nested = *nested.Material2;
+  EXPECT_EQ(nested, *mixed.Material2);
+  EXPECT_EQ(+nested.Transparency.Owner, &nested);
   // Environment terms count only when switched on.
   copy.MixThreshold = 0.9f;
   EXPECT_EQ(copy, mixed);
@@ -116,9 +121,11 @@ TEST_F(TextureTest, FoundThisTextureFollowsMixesAndInteriorsAndSurvivesCycles) {
   c->Material2 = a;
   EXPECT_FALSE(a->Preparer(nullptr, nullptr, 1.0f));
   a->DePreparer(1.0f);
-  c->Material1 = c->Material2 = nullptr;
-  b->Transparency.Interior = nullptr;
-  a->Material1 = nullptr;
+  // The cycle is broken by giving up ownership without releasing; each is deleted once.
+  c->Material1.release();
+  c->Material2.release();
+  b->Transparency.Interior.release();
+  a->Material1.release();
   delete a;
   delete b;
   delete c;
