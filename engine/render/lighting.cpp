@@ -4,8 +4,8 @@
 // ComputeLightContribution.
 #include "engine/render/lighting.h"
 
+#include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "engine/lights/light.h"
 #include "engine/materials/cloud_layer.h"
@@ -24,43 +24,65 @@ struct ConeSample {
   float weight;
 };
 
+// The most samples one soft light takes for one surface point.
+constexpr int MostConeSamples = 25;
+// The draws NextConeSample takes: two for the first sample (its first candidate is taken
+// as it is), two per candidate for every later one.
+constexpr int FirstSampleDraws = 2;
+constexpr int LaterSampleDraws = 10;
+// A round of more samples than this stops after as many when they all give the same
+// colour: at the edge of a shadow the disc's first, widely spread samples already disagree.
+constexpr int AgreeingSamples = 4;
+
 // Best-candidate sampling of a cone of angular radius r: the first sample is the first
-// candidate, later ones the candidate farthest (Manhattan) from the samples so far.
-ConeSample NextConeSample(float r, const std::vector<ConeSample>& previous, RandomGenerator* random) {
-  ConeSample chosen{};
+// candidate, later ones the candidate farthest (Manhattan) from the `count` samples so far.
+ConeSample NextConeSample(float r, const ConeSample* previous, int count, RandomGenerator* random) {
+  VECTEUR chosen;
+  float chosenTheta = 0.0f;
   float best = 0.0f;
   for (int candidate = 0; candidate < 5; candidate++) {
     const float phi = static_cast<float>(DrawRandom(random)) * 0.0001917534f;
     const float theta = r * static_cast<float>(DrawRandom(random)) * 3.05185e-05f;
     const VECTEUR d(std::cos(phi) * std::sin(theta), -std::sin(phi) * std::sin(theta), std::cos(theta));
-    const float w = std::exp(-(theta * theta) / (r * r));
-    if (candidate == 0)
-      chosen = ConeSample{d, w};  // also the answer when no later candidate is farther
-    if (previous.empty())
-      return chosen;
+    if (candidate == 0) {
+      chosen = d;  // also the answer when no later candidate is farther
+      chosenTheta = theta;
+    }
+    if (count == 0)
+      break;
     float nearest = 100000000.0f;
-    for (const ConeSample& s : previous) {
-      const float m =
-          static_cast<float>(std::fabs(d.x - s.offset.x) + std::fabs(d.y - s.offset.y) + std::fabs(d.z - s.offset.z));
+    for (int i = 0; i < count; i++) {
+      const VECTEUR& s = previous[i].offset;
+      const float m = static_cast<float>(std::fabs(d.x - s.x) + std::fabs(d.y - s.y) + std::fabs(d.z - s.z));
       if (m < nearest)
         nearest = m;
     }
     if (nearest > best) {
       best = nearest;
-      chosen = ConeSample{d, w};
+      chosen = d;
+      chosenTheta = theta;
     }
   }
-  return chosen;
+  // The weight of the chosen candidate only: the others' would be thrown away.
+  return ConeSample{chosen, std::exp(-(chosenTheta * chosenTheta) / (r * r))};
 }
 
-// The weighted spread of the samples, and their weighted mean.
-float WeightedSpread(const std::vector<CLRINT>& colours, const std::vector<float>& weights, double mean[3]) {
+// Takes the draws of cone samples `from` to `to` - 1 without making them, so that the
+// draws that follow (the pixel's next sub-sample, the next light) stay those they would be.
+void SkipConeSamples(int from, int to, RandomGenerator* random) {
+  for (int i = from; i < to; i++)
+    for (int n = i == 0 ? FirstSampleDraws : LaterSampleDraws; n > 0; n--)
+      DrawRandom(random);
+}
+
+// The weighted spread of the samples' colours, and their weighted mean.
+float WeightedSpread(const CLRINT* colours, const ConeSample* samples, int count, double mean[3]) {
   double total = 0.0, sum[3] = {0.0, 0.0, 0.0};
-  for (size_t i = 0; i < colours.size(); i++) {
-    total += weights[i];
-    sum[0] += colours[i].r * static_cast<double>(weights[i]);
-    sum[1] += colours[i].g * static_cast<double>(weights[i]);
-    sum[2] += colours[i].b * static_cast<double>(weights[i]);
+  for (int i = 0; i < count; i++) {
+    total += samples[i].weight;
+    sum[0] += colours[i].r * static_cast<double>(samples[i].weight);
+    sum[1] += colours[i].g * static_cast<double>(samples[i].weight);
+    sum[2] += colours[i].b * static_cast<double>(samples[i].weight);
   }
   if (!(total > 0.0)) {
     mean[0] = mean[1] = mean[2] = 0.0;
@@ -69,11 +91,11 @@ float WeightedSpread(const std::vector<CLRINT>& colours, const std::vector<float
   for (int k = 0; k < 3; k++)
     mean[k] = std::trunc(sum[k] / total);
   double squares = 0.0;
-  for (size_t i = 0; i < colours.size(); i++) {
+  for (int i = 0; i < count; i++) {
     const double c[3] = {static_cast<double>(colours[i].r), static_cast<double>(colours[i].g),
                          static_cast<double>(colours[i].b)};
     for (int k = 0; k < 3; k++)
-      squares += (c[k] - mean[k]) * (c[k] - mean[k]) * weights[i];
+      squares += (c[k] - mean[k]) * (c[k] - mean[k]) * samples[i].weight;
   }
   return static_cast<float>(std::sqrt(squares) / total);
 }
@@ -126,18 +148,26 @@ bool TLight::ComputeLightContribution(Texture* material, float blend, Ray* toLig
     VECTEUR u, v, w;
     BuildBase(-Direction(), u, v, w);
     const VECTEUR d = toLight->direction;
-    const int budget = env->Quality.Distribution && env->Quality.SoftShadowSampling ? 25 : 1;
+    const int budget = env->Quality.Distribution && env->Quality.SoftShadowSampling ? MostConeSamples : 1;
     // A count of zero or less would never finish a round: take one sample per round then.
     const int perRound = env->Quality.SoftShadowSamples > 0 ? env->Quality.SoftShadowSamples : 1;
+    // Samples that all agree have no spread: the first round ends the sampling then.
+    const bool agreementEnds = env->Quality.SoftShadowTolerance >= 0.0f;
     RandomGenerator* random = di ? di->Random : nullptr;
-    std::vector<ConeSample> samples;
-    std::vector<CLRINT> colours;
-    std::vector<float> weights;
+    if (!(k > 0.0f) && agreementEnds) {
+      // The surface turns away from the light: every sample would be black.
+      SkipConeSamples(0, std::min(perRound, budget), random);
+      return false;
+    }
+    ConeSample samples[MostConeSamples];
+    CLRINT colours[MostConeSamples];
+    int count = 0;
     double mean[3] = {0.0, 0.0, 0.0};
     while (true) {
-      for (int i = 0; i < perRound && static_cast<int>(samples.size()) < budget; i++) {
-        const ConeSample s = NextConeSample(Softness, samples, random);
-        samples.push_back(s);
+      const bool first = count == 0;
+      const int roundEnd = std::min(count + perRound, budget);
+      while (count < roundEnd) {
+        const ConeSample s = NextConeSample(Softness, samples, count, random);
         VECTEUR dir = u * s.offset.x + v * s.offset.y + d * s.offset.z;
         if (Dot(dir, nrm) <= 0.0)
           dir = u * -s.offset.x - v * s.offset.y + d * s.offset.z;
@@ -159,20 +189,28 @@ bool TLight::ComputeLightContribution(Texture* material, float blend, Ray* toLig
         } else {
           k = 0.0f;
         }
-        colours.push_back(sample);
-        weights.push_back(s.weight);
+        samples[count] = s;
+        colours[count] = sample;
+        count++;
+        if (first && count == AgreeingSamples && roundEnd > AgreeingSamples && agreementEnds &&
+            std::all_of(colours + 1, colours + count, [&](const CLRINT& c) { return c == colours[0]; })) {
+          // Fully lit or fully shadowed (or behind one colour of glass): the rest of the round
+          // would almost always agree too, and their weighted mean is this colour exactly.
+          SkipConeSamples(count, roundEnd, random);
+          break;
+        }
       }
-      const float spread = WeightedSpread(colours, weights, mean);
-      if (spread <= env->Quality.SoftShadowTolerance || static_cast<int>(samples.size()) >= budget)
+      const float spread = WeightedSpread(colours, samples, count, mean);
+      if (spread <= env->Quality.SoftShadowTolerance || count >= budget)
         break;
     }
     // The weighted mean, before its truncation, over 255.
     double total = 0.0, sum[3] = {0.0, 0.0, 0.0};
-    for (size_t i = 0; i < colours.size(); i++) {
-      total += weights[i];
-      sum[0] += colours[i].r * static_cast<double>(weights[i]);
-      sum[1] += colours[i].g * static_cast<double>(weights[i]);
-      sum[2] += colours[i].b * static_cast<double>(weights[i]);
+    for (int i = 0; i < count; i++) {
+      total += samples[i].weight;
+      sum[0] += colours[i].r * static_cast<double>(samples[i].weight);
+      sum[1] += colours[i].g * static_cast<double>(samples[i].weight);
+      sum[2] += colours[i].b * static_cast<double>(samples[i].weight);
     }
     if (total > 0.0)
       colour = VECFLOAT(static_cast<float>(sum[0] / total / 255.0), static_cast<float>(sum[1] / total / 255.0),

@@ -72,6 +72,52 @@ TEST_F(ShadowTest, PenumbraWidensWithSoftness) {
   EXPECT_GT(wide, narrow + 4);
 }
 
+// A long round of soft shadow samples stops after its first few when they agree, yet takes
+// the draws of the whole round, so that what a pixel draws afterwards does not change; a
+// surface turned away from the light takes the draws without sampling at all.
+TEST_F(ShadowTest, AgreeingSoftSamplesEndTheRoundAndKeepItsDraws) {
+  scene.Add(Sphere(scene.AddMaterial(FlatMaterial(50, 50, 50)), 0, 0, 10, 3));
+  TLight* fromBelow = scene.AddLight(Sun(VECTEUR(0, 0, 1), 0.05f));
+  ASSERT_TRUE(scene.Prepare());
+  sun->Softness = 0.05f;
+  RandomGenerator random, reference;
+  scene.di.Random = &random;
+  struct Case {
+    TWhichRenderSetting preset;
+    TLight* light;
+    double x;
+    float expected;  // every channel
+    int draws;       // 2 for the first sample of the round, 10 for each later one
+  };
+  const Case cases[] = {
+      {SettingBest, sun, 20.0, 1.0f, 2 + 15 * 10},        // open ground
+      {SettingBest, sun, 0.0, 0.0f, 2 + 15 * 10},         // under the ball's middle
+      {SettingBest, fromBelow, 20.0, 0.0f, 2 + 15 * 10},  // lit from below
+      {SettingGood, sun, 20.0, 1.0f, 2 + 2 * 10},        {SettingGood, fromBelow, 20.0, 0.0f, 2 + 2 * 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "preset " << c.preset << " at x = " << c.x);
+    *quality = QualityPreset(c.preset);
+    random.Seed(3);
+    reference.Seed(3);
+    const VECFLOAT light = scene.LightAt(c.light, VECTEUR(c.x, 0, 0), ground);
+    EXPECT_EQ(light, VECFLOAT(c.expected, c.expected, c.expected));
+    for (int i = 0; i < c.draws; i++)
+      reference.Next();
+    EXPECT_EQ(random.Next(), reference.Next());
+  }
+  // Across the shadow's edge the first samples disagree and the penumbra stays.
+  *quality = QualityPreset(SettingBest);
+  int partial = 0;
+  for (int i = 0; i <= 120; i++) {
+    random.Seed(static_cast<unsigned>(i + 1));
+    const float x = At(i * 0.05).x;
+    if (x > 0.02f && x < 0.98f)
+      partial++;
+  }
+  EXPECT_GT(partial, 2);
+}
+
 TEST_F(ShadowTest, CloudsShadowTheSunOnlyWithACloudShadowStrength) {
   CloudLayer* layer = scene.AddCloud(new CloudLayer());
   layer->Altitude = 300.0f;
