@@ -42,7 +42,7 @@ struct TerrainGrid {
   int n3x, n3y;
   bool smooth;
   double minZ;  // minAltitude in local units
-  double maxZ;  // maxAltitude in local units
+  double maxZ;  // maxAltitude in local units: at or above every record's highest point
 
   double A(int x, int y) const { return alt[(y + 1) * stride + x + 1]; }
 };

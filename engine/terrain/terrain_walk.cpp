@@ -101,6 +101,9 @@ struct Walker {
     int c3x = -1, c3y = -1;  // the level-3 record being walked through
     while (t < tEnd && t < limit) {
       VECTEUR p = r.At(t);
+      // From outside, a line that rises above the highest record can meet nothing more.
+      if (!visitor.inside && r.d.z >= 0.0 && p.z > g.maxZ)
+        return false;
       int cx, cy;
       if (!Record(p.x, p.y, 4, g.n2x, g.n2y, cx, cy))
         return false;
