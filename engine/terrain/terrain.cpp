@@ -252,13 +252,9 @@ BasicObject* Terrain::FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t
   }
 
   // The surface.
-  Ray moved;
-  moved.origin = P;
-  moved.direction = d;
   double th = 0.0;
   VECTEUR ph, nh;
-  const bool found = rayInside ? interInside(this, &moved, ph, nh, th, limit - best, false)
-                               : inter(this, &moved, ph, nh, th, limit - best, false);
+  const bool found = NearestInGrid(g, Line{P, d}, rayInside, ph, nh, th, limit - best);
   if (found) {
     if (MaterialRejectsHit(this, material, ray, di))
       return nullptr;
@@ -345,7 +341,7 @@ TIntervalList* Terrain::FindAllIntersections(Ray* ray, TDrawInfo*) {
   const Line line{o + d * entry, d};
   IntervalVisitor visitor{g, line, this, list, exit - entry, entry, inv, false, false, 0.0, TInterval()};
   // The solid starts at the entry when the entry lies below the surface.
-  if (line.o.z <= ProbeHeight(g, line.o.x, line.o.y)) {
+  if (line.o.z <= SurfaceHeight(g, std::clamp(line.o.x, 0.0, xMax), std::clamp(line.o.y, 0.0, yMax))) {
     visitor.inside = true;
     visitor.open.tIn = visitor.World(0.0);
     visitor.open.objIn = this;

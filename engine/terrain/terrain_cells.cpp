@@ -34,32 +34,36 @@ VECTEUR UpperTriangleNormal(const TerrainGrid& g, int i, int j) {
   return NormalisedSingle(VECTEUR(AltitudeStep * (g.A(i, j + 1) - h11), AltitudeStep * (g.A(i + 1, j) - h11), 1.0));
 }
 
-// The vertex normal at grid point (p, q): the six triangles around it, those with their
-// right angle at the point weighing 1 and the others 1/2. The triangle that was hit (cell
-// hitI, hitJ, upper or lower) takes its normal from the caller.
-VECTEUR VertexNormal(const TerrainGrid& g, int p, int q, int hitI, int hitJ, bool hitUpper, const VECTEUR& hitNormal) {
-  auto lower = [&](int i, int j) {
-    return (i == hitI && j == hitJ && !hitUpper) ? hitNormal : LowerTriangleNormal(g, i, j);
-  };
-  auto upper = [&](int i, int j) {
-    return (i == hitI && j == hitJ && hitUpper) ? hitNormal : UpperTriangleNormal(g, i, j);
-  };
-  VECTEUR sum = lower(p, q) + upper(p - 1, q - 1);
-  sum += (lower(p - 1, q) + upper(p - 1, q) + lower(p, q - 1) + upper(p, q - 1)) * 0.5;
+// The vertex normal at a grid point from the normals of the six triangles around it:
+// `lower` and `upperBehind` have their right angle at the point and weigh 1, the others 1/2.
+VECTEUR VertexNormal(const VECTEUR& lower, const VECTEUR& upperBehind, const VECTEUR& lowerLeft,
+                     const VECTEUR& upperLeft, const VECTEUR& lowerBelow, const VECTEUR& upperBelow) {
+  VECTEUR sum = lower + upperBehind;
+  sum += (lowerLeft + upperLeft + lowerBelow + upperBelow) * 0.5;
   return NormalisedSingle(sum * 0.25);
 }
 
 // Flat-mode shading normal: the barycentric blend of the hit triangle's vertex normals.
+// The vertex normal at (p, q) takes the lower triangle of cell (p, q), the upper of
+// (p - 1, q - 1), and both triangles of (p - 1, q) and of (p, q - 1); the three corners of
+// a hit triangle share most of them, so each is computed once. The hit triangle's normal
+// comes from the caller.
 VECTEUR SmoothTerrainNormal(const TerrainGrid& g, int i, int j, double fx, double fy, bool upper,
                             const VECTEUR& hitNormal) {
+  auto L = [&](int ci, int cj) { return LowerTriangleNormal(g, ci, cj); };
+  auto U = [&](int ci, int cj) { return UpperTriangleNormal(g, ci, cj); };
+  // Shared by both triangles' corners (i + 1, j) and (i, j + 1).
+  const VECTEUR l00 = upper ? L(i, j) : hitNormal, u00 = upper ? hitNormal : U(i, j);
+  const VECTEUR l01 = L(i, j + 1), l10 = L(i + 1, j), um0 = U(i - 1, j), u0m = U(i, j - 1);
+  const VECTEUR at10 = VertexNormal(l10, u0m, l00, u00, L(i + 1, j - 1), U(i + 1, j - 1));
+  const VECTEUR at01 = VertexNormal(l01, um0, L(i - 1, j + 1), U(i - 1, j + 1), l00, u00);
   VECTEUR n;
   if (!upper) {
-    n = VertexNormal(g, i, j, i, j, false, hitNormal) * (1.0 - fx - fy) +
-        VertexNormal(g, i + 1, j, i, j, false, hitNormal) * fx + VertexNormal(g, i, j + 1, i, j, false, hitNormal) * fy;
+    const VECTEUR at00 = VertexNormal(l00, U(i - 1, j - 1), L(i - 1, j), um0, L(i, j - 1), u0m);
+    n = at00 * (1.0 - fx - fy) + at10 * fx + at01 * fy;
   } else {
-    n = VertexNormal(g, i + 1, j + 1, i, j, true, hitNormal) * (fx + fy - 1.0) +
-        VertexNormal(g, i, j + 1, i, j, true, hitNormal) * (1.0 - fx) +
-        VertexNormal(g, i + 1, j, i, j, true, hitNormal) * (1.0 - fy);
+    const VECTEUR at11 = VertexNormal(L(i + 1, j + 1), u00, l01, U(i, j + 1), l10, U(i + 1, j));
+    n = at11 * (fx + fy - 1.0) + at01 * (1.0 - fx) + at10 * (1.0 - fy);
   }
   return NormalisedSingle(n);
 }
@@ -302,10 +306,8 @@ bool CellHit(const TerrainGrid& g, const Line& r, int i, int j, double tmin, dou
                   : FlatCell(g, r, i, j, tmin, tmax, t, point, normal);
 }
 
-double ProbeHeight(const TerrainGrid& g, double x, double y) {
-  x = std::clamp(x, 0.0, static_cast<double>(g.width));
-  y = std::clamp(y, 0.0, static_cast<double>(g.height));
-  const int i = std::min(Trunc(x), g.width - 1), j = std::min(Trunc(y), g.height - 1);
+double SurfaceHeight(const TerrainGrid& g, double x, double y) {
+  const int i = Trunc(std::clamp(x, -1.0, g.width + 1.0)), j = Trunc(std::clamp(y, -1.0, g.height + 1.0));
   const Line probe{VECTEUR(x, y, g.maxZ + 1.0), VECTEUR(0.0, 0.0, -1.0)};
   double t;
   VECTEUR point, normal;
@@ -337,15 +339,7 @@ using namespace terrain_detail;
 
 double Terrain::SurfaceAltitudeAt(double x, double y) const {
   TerrainGrid g;
-  if (!MakeGrid(this, g))
-    return minAltitude * AltitudeStep;
-  const int i = Trunc(std::clamp(x, -1.0, g.width + 1.0)), j = Trunc(std::clamp(y, -1.0, g.height + 1.0));
-  const Line probe{VECTEUR(x, y, g.maxZ + 1.0), VECTEUR(0.0, 0.0, -1.0)};
-  double t;
-  VECTEUR point, normal;
-  if (CellHit(g, probe, i, j, 0.0, 100000.0, t, point, normal))
-    return point.z;
-  return g.minZ;
+  return MakeGrid(this, g) ? SurfaceHeight(g, x, y) : minAltitude * AltitudeStep;
 }
 
 bool IntersectTerrainCell(const Terrain* terrain, const Ray* ray, double& x, double& y, double& z, double& t,

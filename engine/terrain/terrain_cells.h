@@ -15,9 +15,9 @@ namespace terrain_detail {
 bool CellHit(const TerrainGrid& g, const Line& r, int i, int j, double tmin, double tmax, double& t, VECTEUR& point,
              VECTEUR& normal, int crossing = 0);
 
-// Surface height in local units at grid position (x, y), clamped onto the data, or the
-// floor where the probe finds nothing.
-double ProbeHeight(const TerrainGrid& g, double x, double y);
+// Surface height in local units at grid position (x, y): a vertical probe through the
+// cell holding it; the floor outside the data cells.
+double SurfaceHeight(const TerrainGrid& g, double x, double y);
 
 // Whether z lies at or below (at or above) all four corner heights of cell (i, j).
 bool BelowAllCorners(const TerrainGrid& g, int i, int j, double z);

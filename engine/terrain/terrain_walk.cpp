@@ -209,7 +209,8 @@ struct NearestVisitor {
   }
 };
 
-// The shared part of inter and interInside.
+}  // namespace
+
 bool NearestInGrid(const TerrainGrid& g, const Line& line, bool inside, VECTEUR& point, VECTEUR& normal, double& t,
                    double limit) {
   const VECTEUR& o = line.o;
@@ -262,8 +263,6 @@ bool NearestInGrid(const TerrainGrid& g, const Line& line, bool inside, VECTEUR&
     t = best;
   return found;
 }
-
-}  // namespace
 
 CellResult IntervalVisitor::Cell(int i, int j, double, const VECTEUR&) {
   double th;

@@ -27,6 +27,12 @@ struct IntervalVisitor {
   CellResult Cell(int i, int j, double, const VECTEUR&);
 };
 
+// The nearest hit of a line from outside the surface (or, with `inside`, from below it,
+// leaving through a side wall when the surface is not met), from t = 0 to limit: sets
+// point, normal and t.
+bool NearestInGrid(const TerrainGrid& g, const Line& line, bool inside, VECTEUR& point, VECTEUR& normal, double& t,
+                   double limit);
+
 // Walks the line from its origin to tEnd, handing every cell it visits to the visitor.
 void WalkIntervals(const TerrainGrid& g, const Line& line, double tEnd, IntervalVisitor& visitor);
 
