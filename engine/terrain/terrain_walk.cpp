@@ -26,17 +26,29 @@ struct WalkCounts {
   }
 };
 
+// The exit boundaries of one level's record, kept for the record the walk expects to be
+// in at its next step there: the neighbour across the boundary it last left by. A step
+// then need not wait for the record indices of the line's new point, which only confirm
+// the expectation (and replace it when it was wrong).
+struct ExitPlanes {
+  int cx = 0, cy = 0;
+  double ex = 0.0, ey = 0.0;
+  bool known = false;
+};
+
 struct Walker {
   const TerrainGrid& g;
   Line r;
   double inv[2];      // reciprocal direction components (1e8 for a zero component)
   double step[2][4];  // per axis and level (cell, levels 1 to 3): how far past the boundary
+  int ahead[2];       // per axis: the index change of the record entered across an exit
 
   Walker(const TerrainGrid& grid, const Line& line) : g(grid), r(line) {
     const double d[2] = {line.d.x, line.d.y};
     const double offsets[4] = {1.0, 4.0, 16.0, 64.0};
     for (int a = 0; a < 2; a++) {
       inv[a] = d[a] != 0.0 ? 1.0 / d[a] : 1e8;
+      ahead[a] = d[a] >= 0.0 ? 1 : -1;
       for (int level = 0; level < 4; level++)
         step[a][level] = d[a] >= 0.0 ? offsets[level] + StepPast : -StepPast;
     }
@@ -45,11 +57,26 @@ struct Walker {
   // Distance from (x, y) to just past the exit of record (cx, cy) of the level (shift 0,
   // 2, 4 or 6): the nearer of the x and y boundaries. 0 when (x, y) has already left the
   // record across either boundary, as it has after a walk through the level below.
-  double Boundary(int cx, int cy, int level, int shift, double x, double y) const {
-    const double tx = ((cx << shift) + step[0][level] - x) * inv[0];
-    const double ty = ((cy << shift) + step[1][level] - y) * inv[1];
+  // `planes` holds the level's expected record; it is left expecting the next one.
+  double Boundary(ExitPlanes& planes, int cx, int cy, int level, int shift, double x, double y) const {
+    if (!planes.known || cx != planes.cx || cy != planes.cy) {
+      planes.cx = cx;
+      planes.cy = cy;
+      planes.ex = (cx << shift) + step[0][level];
+      planes.ey = (cy << shift) + step[1][level];
+      planes.known = true;
+    }
+    const double tx = (planes.ex - x) * inv[0];
+    const double ty = (planes.ey - y) * inv[1];
     if (tx <= 0.0 || ty <= 0.0)
       return 0.0;
+    if (tx <= ty) {
+      planes.cx += ahead[0];
+      planes.ex = (planes.cx << shift) + step[0][level];
+    } else {
+      planes.cy += ahead[1];
+      planes.ey = (planes.cy << shift) + step[1][level];
+    }
     return std::min(tx, ty);
   }
 
@@ -98,6 +125,7 @@ struct Walker {
   template <class Visitor>
   bool Walk(double& t, double tEnd, double limit, Visitor& visitor) const {
     WalkCounts counts;
+    ExitPlanes planes[4];    // per level: the expected record's exits
     int c3x = -1, c3y = -1;  // the level-3 record being walked through
     while (t < tEnd && t < limit) {
       VECTEUR p = r.At(t);
@@ -111,7 +139,7 @@ struct Walker {
         // A new level-3 record: passed over in one step when it cannot hold the surface.
         const int qx = cx >> 2, qy = cy >> 2;
         if (!Descend(g.level3[qy * g.n3x + qx], visitor.inside, t, p, qx, qy, 6, g.n3x, g.n3y)) {
-          const double step3 = Boundary(qx, qy, 3, 6, p.x, p.y);
+          const double step3 = Boundary(planes[3], qx, qy, 3, 6, p.x, p.y);
           if (step3 <= 0.0)
             return false;
           t += step3;
@@ -123,7 +151,7 @@ struct Walker {
       counts.records++;
       const bool descend2 = Descend(g.level2[cy * g.n2x + cx], visitor.inside, t, p, cx, cy, 4, g.n2x, g.n2y);
       if (descend2) {
-        const double end2 = t + Boundary(cx, cy, 2, 4, p.x, p.y) - 0.01;
+        const double end2 = t + Boundary(planes[2], cx, cy, 2, 4, p.x, p.y) - 0.01;
         do {
           p = r.At(t);
           int c1x, c1y;
@@ -131,7 +159,7 @@ struct Walker {
             return false;
           const bool descend1 = Descend(g.level1[c1y * g.n1x + c1x], visitor.inside, t, p, c1x, c1y, 2, g.n1x, g.n1y);
           if (descend1) {
-            const double exit1 = Boundary(c1x, c1y, 1, 2, p.x, p.y);
+            const double exit1 = Boundary(planes[1], c1x, c1y, 1, 2, p.x, p.y);
             if (exit1 <= 0.0)
               return false;
             const double end1 = t + exit1 - 0.01;
@@ -148,7 +176,7 @@ struct Walker {
                 if (result != CellResult::Continue)
                   return result == CellResult::Hit;
               }
-              const double step = Boundary(i, j, 0, 0, p.x, p.y);
+              const double step = Boundary(planes[0], i, j, 0, 0, p.x, p.y);
               if (step <= 0.0)
                 return false;
               t += step;
@@ -157,14 +185,14 @@ struct Walker {
             } while (t < end1 && t < tEnd);
           }
           p = r.At(t);
-          const double step1 = Boundary(c1x, c1y, 1, 2, p.x, p.y);
+          const double step1 = Boundary(planes[1], c1x, c1y, 1, 2, p.x, p.y);
           if (!descend1 && step1 <= 0.0)
             return false;
           t += step1;
         } while (t < end2 && t < tEnd && t < limit);
       }
       p = r.At(t);
-      const double step2 = Boundary(cx, cy, 2, 4, p.x, p.y);
+      const double step2 = Boundary(planes[2], cx, cy, 2, 4, p.x, p.y);
       if (!descend2 && step2 <= 0.0)
         return false;
       t += step2;

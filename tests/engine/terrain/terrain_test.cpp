@@ -601,6 +601,36 @@ TEST(TerrainTest, WalkOverManyLevelThreeRecordsAgreesWithEveryTriangle) {
   }
 }
 
+// Rays along grid lines and cell diagonals, in every direction: the walk's steps meet
+// ties between the x and y boundaries, zero direction components and falling indices,
+// where the record it expects next is not the one it comes to.
+TEST(TerrainTest, RaysAlongGridLinesAndDiagonalsAgreeWithEveryTriangle) {
+  auto terrain = MakeTerrain(203, 157, Hills);
+  const VECTEUR shift = GridShift(*terrain);
+  const double headings[][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, 1}, {1, -1}, {-1, -1}, {2, 1}};
+  int hits = 0;
+  for (const auto& heading : headings) {
+    for (int k = 0; k < 40; k++) {
+      // From a grid point or the middle of a cell, at a few pitches, a little above the surface.
+      const double x = 20 + (k * 37) % 160 + (k % 2) * 0.5, y = 15 + (k * 23) % 125 + (k % 2) * 0.5;
+      const double pitch = -0.02 * (k % 5) - 0.002;
+      const VECTEUR o(x, y, terrain->SurfaceAltitudeAt(x, y) + 1.0 + k % 3);
+      const VECTEUR d = Normalised(VECTEUR(heading[0], heading[1], pitch));
+      std::optional<double> expected = BruteForceFlatSurface(*terrain, o, d);
+      const std::optional<double> solid = BruteForceWallsAndFloor(*terrain, o, d);
+      if (solid && (!expected || *solid < *expected))
+        expected = solid;
+      auto hit = Nearest(*terrain, MakeRay(o - shift, d));
+      ASSERT_EQ(hit.has_value(), expected.has_value()) << heading[0] << ", " << heading[1] << " ray " << k;
+      if (!hit)
+        continue;
+      hits++;
+      EXPECT_NEAR(hit->t, *expected, 2e-5) << heading[0] << ", " << heading[1] << " ray " << k;
+    }
+  }
+  EXPECT_GT(hits, 250);
+}
+
 // The cell test's shortcut against the cell test itself: wherever it says the line passes
 // above a cell, the cell's surface is not met, also when the line passes within a hair.
 TEST(TerrainTest, CellsTheLinePassesAboveHoldNoHit) {
