@@ -23,55 +23,70 @@ void CatmullRom(double pm, double p0, double p1, double p2, double u, double& va
 }
 
 // Flat mode: the normals of the two triangles of cell (i, j), split along the diagonal
-// from (i + 1, j) to (i, j + 1).
-VECTEUR LowerTriangleNormal(const TerrainGrid& g, int i, int j) {
+// from (i + 1, j) to (i, j + 1), before normalising.
+VECTEUR LowerTriangleVector(const TerrainGrid& g, int i, int j) {
   const double h00 = g.A(i, j);
-  return NormalisedSingle(VECTEUR(AltitudeStep * (h00 - g.A(i + 1, j)), AltitudeStep * (h00 - g.A(i, j + 1)), 1.0));
+  return VECTEUR(AltitudeStep * (h00 - g.A(i + 1, j)), AltitudeStep * (h00 - g.A(i, j + 1)), 1.0);
 }
 
-VECTEUR UpperTriangleNormal(const TerrainGrid& g, int i, int j) {
+VECTEUR UpperTriangleVector(const TerrainGrid& g, int i, int j) {
   const double h11 = g.A(i + 1, j + 1);
-  return NormalisedSingle(VECTEUR(AltitudeStep * (g.A(i, j + 1) - h11), AltitudeStep * (g.A(i + 1, j) - h11), 1.0));
+  return VECTEUR(AltitudeStep * (g.A(i, j + 1) - h11), AltitudeStep * (g.A(i + 1, j) - h11), 1.0);
 }
 
-// The vertex normal at a grid point from the normals of the six triangles around it:
-// `lower` and `upperBehind` have their right angle at the point and weigh 1, the others 1/2.
-VECTEUR VertexNormal(const VECTEUR& lower, const VECTEUR& upperBehind, const VECTEUR& lowerLeft,
+// The vertex normal at a grid point from the normals of the six triangles around it,
+// before normalising: `lower` and `upperBehind` have their right angle at the point and
+// weigh 1, the others 1/2.
+VECTEUR VertexVector(const VECTEUR& lower, const VECTEUR& upperBehind, const VECTEUR& lowerLeft,
                      const VECTEUR& upperLeft, const VECTEUR& lowerBelow, const VECTEUR& upperBelow) {
   VECTEUR sum = lower + upperBehind;
   sum += (lowerLeft + upperLeft + lowerBelow + upperBelow) * 0.5;
-  return NormalisedSingle(sum * 0.25);
+  return sum * 0.25;
 }
 
 // Flat-mode shading normal: the barycentric blend of the hit triangle's vertex normals.
 // The vertex normal at (p, q) takes the lower triangle of cell (p, q), the upper of
 // (p - 1, q - 1), and both triangles of (p - 1, q) and of (p, q - 1); the three corners of
-// a hit triangle share most of them, so each is computed once. The hit triangle's normal
-// comes from the caller.
+// a hit triangle share most of them, so each is computed once, two at a time. The hit
+// triangle's normal comes from the caller.
 VECTEUR SmoothTerrainNormal(const TerrainGrid& g, int i, int j, double fx, double fy, bool upper,
                             const VECTEUR& hitNormal) {
-  auto L = [&](int ci, int cj) { return LowerTriangleNormal(g, ci, cj); };
-  auto U = [&](int ci, int cj) { return UpperTriangleNormal(g, ci, cj); };
+  auto L = [&](int ci, int cj) { return LowerTriangleVector(g, ci, cj); };
+  auto U = [&](int ci, int cj) { return UpperTriangleVector(g, ci, cj); };
   // Shared by both triangles' corners (i + 1, j) and (i, j + 1).
-  const VECTEUR l00 = upper ? L(i, j) : hitNormal, u00 = upper ? hitNormal : U(i, j);
-  const VECTEUR l01 = L(i, j + 1), l10 = L(i + 1, j), um0 = U(i - 1, j), u0m = U(i, j - 1);
-  const VECTEUR at10 = VertexNormal(l10, u0m, l00, u00, L(i + 1, j - 1), U(i + 1, j - 1));
-  const VECTEUR at01 = VertexNormal(l01, um0, L(i - 1, j + 1), U(i - 1, j + 1), l00, u00);
+  VECTEUR l01 = L(i, j + 1), l10 = L(i + 1, j), um0 = U(i - 1, j), u0m = U(i, j - 1);
+  VECTEUR lpm = L(i + 1, j - 1), upm = U(i + 1, j - 1), lmp = L(i - 1, j + 1), ump = U(i - 1, j + 1);
+  // The hit cell's other triangle, and the three more of the corner only the hit triangle has.
+  VECTEUR other = upper ? L(i, j) : U(i, j);
+  VECTEUR far[3] = {upper ? L(i + 1, j + 1) : U(i - 1, j - 1), upper ? U(i, j + 1) : L(i - 1, j),
+                    upper ? U(i + 1, j) : L(i, j - 1)};
+  NormalisedSinglePair(l01, l10);
+  NormalisedSinglePair(um0, u0m);
+  NormalisedSinglePair(lpm, upm);
+  NormalisedSinglePair(lmp, ump);
+  NormalisedSinglePair(other, far[0]);
+  NormalisedSinglePair(far[1], far[2]);
+  const VECTEUR l00 = upper ? other : hitNormal, u00 = upper ? hitNormal : other;
+  VECTEUR at10 = VertexVector(l10, u0m, l00, u00, lpm, upm);
+  VECTEUR at01 = VertexVector(l01, um0, lmp, ump, l00, u00);
+  // (i, j) for the lower triangle, (i + 1, j + 1) for the upper.
+  VECTEUR atFar =
+      upper ? VertexVector(far[0], u00, l01, far[1], l10, far[2]) : VertexVector(l00, far[0], far[1], um0, far[2], u0m);
+  NormalisedSinglePair(at10, at01);
+  atFar = NormalisedSingle(atFar);
   VECTEUR n;
-  if (!upper) {
-    const VECTEUR at00 = VertexNormal(l00, U(i - 1, j - 1), L(i - 1, j), um0, L(i, j - 1), u0m);
-    n = at00 * (1.0 - fx - fy) + at10 * fx + at01 * fy;
-  } else {
-    const VECTEUR at11 = VertexNormal(L(i + 1, j + 1), u00, l01, U(i, j + 1), l10, U(i + 1, j));
-    n = at11 * (fx + fy - 1.0) + at01 * (1.0 - fx) + at10 * (1.0 - fy);
-  }
+  if (!upper)
+    n = atFar * (1.0 - fx - fy) + at10 * fx + at01 * fy;
+  else
+    n = atFar * (fx + fy - 1.0) + at01 * (1.0 - fx) + at10 * (1.0 - fy);
   return NormalisedSingle(n);
 }
 
 bool FlatCell(const TerrainGrid& g, const Line& r, int i, int j, double tmin, double tmax, double& t, VECTEUR& point,
               VECTEUR& normal) {
   const double h00 = g.A(i, j), h11 = g.A(i + 1, j + 1);
-  const VECTEUR nl = LowerTriangleNormal(g, i, j);
+  VECTEUR nl = LowerTriangleVector(g, i, j), nu = UpperTriangleVector(g, i, j);
+  NormalisedSinglePair(nl, nu);
   const double ndl = Dot(nl, r.d);
   const double dl =
       ndl != 0.0 ? ((AltitudeStep * h00 - r.o.z) * nl.z + (j - r.o.y) * nl.y + (i - r.o.x) * nl.x) / ndl : 0.0;
@@ -85,7 +100,6 @@ bool FlatCell(const TerrainGrid& g, const Line& r, int i, int j, double tmin, do
       lowerBelowFloor = pl.z < g.minZ;
     }
   }
-  const VECTEUR nu = UpperTriangleNormal(g, i, j);
   const double ndu = Dot(nu, r.d);
   const double du =
       ndu != 0.0 ? ((AltitudeStep * h11 - r.o.z) * nu.z + (j + 1 - r.o.y) * nu.y + (i + 1 - r.o.x) * nu.x) / ndu : 0.0;

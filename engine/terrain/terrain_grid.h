@@ -5,6 +5,10 @@
 
 #include "engine/terrain/terrain.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace terrain_detail {
 
 // Hits nearer than this are ignored.
@@ -24,6 +28,31 @@ inline VECTEUR NormalisedSingle(const VECTEUR& v) {
   if (length == 0.0f)
     return v;
   return v * static_cast<double>(1.0f / length);
+}
+
+// Two NormalisedSingle at once, with the same operations on each lane, so the same bits.
+inline void NormalisedSinglePair(VECTEUR& a, VECTEUR& b) {
+#ifdef __SSE2__
+  const __m128d x = _mm_set_pd(b.x, a.x), y = _mm_set_pd(b.y, a.y), z = _mm_set_pd(b.z, a.z);
+  const __m128d dot = _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, x), _mm_mul_pd(y, y)), _mm_mul_pd(z, z));
+  const __m128 length = _mm_cvtpd_ps(_mm_sqrt_pd(dot));  // the upper two lanes are 0
+  const __m128 lower = _mm_movelh_ps(length, length);
+  if (_mm_movemask_ps(_mm_cmpeq_ps(lower, _mm_setzero_ps())) != 0) {
+    a = NormalisedSingle(a);
+    b = NormalisedSingle(b);
+    return;
+  }
+  const __m128d scale = _mm_cvtps_pd(_mm_div_ps(_mm_set1_ps(1.0f), lower));
+  alignas(16) double xs[2], ys[2], zs[2];
+  _mm_store_pd(xs, _mm_mul_pd(x, scale));
+  _mm_store_pd(ys, _mm_mul_pd(y, scale));
+  _mm_store_pd(zs, _mm_mul_pd(z, scale));
+  a = VECTEUR(xs[0], ys[0], zs[0]);
+  b = VECTEUR(xs[1], ys[1], zs[1]);
+#else
+  a = NormalisedSingle(a);
+  b = NormalisedSingle(b);
+#endif
 }
 
 // Truncation toward zero of a value known to lie well inside the int range.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -629,6 +630,25 @@ TEST(TerrainTest, RaysAlongGridLinesAndDiagonalsAgreeWithEveryTriangle) {
     }
   }
   EXPECT_GT(hits, 250);
+}
+
+// Normalising two vectors at once gives the bits of normalising each alone, also where
+// one of them has no length.
+TEST(TerrainTest, PairedNormalisingMatchesSingleBitForBit) {
+  const VECTEUR cases[][2] = {
+      {VECTEUR(0.08, -0.16, 1.0), VECTEUR(-2.4, 0.0, 1.0)},
+      {VECTEUR(1e-3, 3e-4, 0.25), VECTEUR(123.456, -654.321, 1.0)},
+      {VECTEUR(0.0, 0.0, 0.0), VECTEUR(0.3, 0.4, 0.5)},
+      {VECTEUR(-7.0, 1e-9, -0.5), VECTEUR(0.0, 0.0, 0.0)},
+      {VECTEUR(1e150, 1.0, 1.0), VECTEUR(1e-160, 0.0, 0.0)},
+  };
+  for (const auto& c : cases) {
+    VECTEUR a = c[0], b = c[1];
+    terrain_detail::NormalisedSinglePair(a, b);
+    const VECTEUR ea = terrain_detail::NormalisedSingle(c[0]), eb = terrain_detail::NormalisedSingle(c[1]);
+    EXPECT_EQ(std::memcmp(&a, &ea, sizeof a), 0) << a.x << " " << a.y << " " << a.z;
+    EXPECT_EQ(std::memcmp(&b, &eb, sizeof b), 0) << b.x << " " << b.y << " " << b.z;
+  }
 }
 
 // The cell test's shortcut against the cell test itself: wherever it says the line passes
