@@ -19,6 +19,33 @@ int RandomGenerator::Next() {
   return result % 32768;
 }
 
+void RandomGenerator::Skip(int n) {
+  if (seedPending) {
+    srandom_r(pendingSeed, &data);
+    seedPending = false;
+  }
+  if (data.rand_type == 0) {  // the linear congruential generator of the smallest states
+    int32_t result;
+    for (; n > 0; n--)
+      random_r(&data, &result);
+    return;
+  }
+  // random_r's additive feedback step, without its result.
+  int32_t* front = data.fptr;
+  int32_t* rear = data.rptr;
+  for (; n > 0; n--) {
+    *front = static_cast<int32_t>(static_cast<uint32_t>(*front) + static_cast<uint32_t>(*rear));
+    if (++front >= data.end_ptr) {
+      front = data.state;
+      ++rear;
+    } else if (++rear >= data.end_ptr) {
+      rear = data.state;
+    }
+  }
+  data.fptr = front;
+  data.rptr = rear;
+}
+
 unsigned PositionSeed(int x, int y, unsigned pictureSeed) {
   // A multiplicative mix of the three values (odd constants, wrapping arithmetic), so that
   // neighbouring positions get unrelated seeds.

@@ -31,6 +31,8 @@ class RandomGenerator {
   }
   // The next draw, 0 to 32767.
   int Next();
+  // Moves past n draws, as n calls of Next do, without the call for each.
+  void Skip(int n);
 
  private:
   struct random_data data;
@@ -41,6 +43,15 @@ class RandomGenerator {
 
 // A draw from `generator`, or from the C library's rand() when there is none.
 inline int DrawRandom(RandomGenerator* generator) { return generator ? generator->Next() : StandardRandom(); }
+
+// Moves past n draws of `generator`, or of rand() when there is none.
+inline void SkipRandom(RandomGenerator* generator, int n) {
+  if (generator)
+    generator->Skip(n);
+  else
+    for (; n > 0; n--)
+      StandardRandom();
+}
 
 // A seed for the draws made at picture position (x, y) of a picture whose own seed is
 // `pictureSeed`: the same position always gives the same seed, whichever thread renders it.

@@ -70,9 +70,8 @@ ConeSample NextConeSample(float r, const ConeSample* previous, int count, Random
 // Takes the draws of cone samples `from` to `to` - 1 without making them, so that the
 // draws that follow (the pixel's next sub-sample, the next light) stay those they would be.
 void SkipConeSamples(int from, int to, RandomGenerator* random) {
-  for (int i = from; i < to; i++)
-    for (int n = i == 0 ? FirstSampleDraws : LaterSampleDraws; n > 0; n--)
-      DrawRandom(random);
+  if (from < to)
+    SkipRandom(random, (to - from) * LaterSampleDraws - (from == 0 ? LaterSampleDraws - FirstSampleDraws : 0));
 }
 
 // The weighted spread of the samples' colours, and their weighted mean.
