@@ -4,11 +4,6 @@ TableDeCouleurs::TableDeCouleurs() : KeyArray<VALCLR>(2, 0) { Add(VALCLR(10000, 
 
 void TableDeCouleurs::RAZ() { *this = TableDeCouleurs(); }
 
-TableDeCouleurs& TableDeCouleurs::operator=(const TableDeCouleurs& other) {
-  KeyArray<VALCLR>::operator=(other);
-  return *this;
-}
-
 bool TableDeCouleurs::operator==(const TableDeCouleurs& other) const {
   if (Count() != other.Count())
     return false;

@@ -13,12 +13,9 @@ class TableDeCouleurs : public KeyArray<VALCLR> {
  public:
   // One black key at position 10000, with room for two keys.
   TableDeCouleurs();
-  TableDeCouleurs(const TableDeCouleurs& other) = default;
 
   // Back to the default table.
   void RAZ();
-  // Empties this table and appends copies of the source's keys in order.
-  TableDeCouleurs& operator=(const TableDeCouleurs& other);
   // Same key count and every key equal to its counterpart, in order.
   bool operator==(const TableDeCouleurs& other) const;
 };

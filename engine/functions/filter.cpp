@@ -13,14 +13,6 @@ FiltreNumerique::FiltreNumerique() : Keys(2, 0) { Keys.Add(FILTRE()); }
 
 void FiltreNumerique::RAZ() { *this = FiltreNumerique(); }
 
-FiltreNumerique& FiltreNumerique::operator=(const FiltreNumerique& other) {
-  Smooth = other.Smooth;
-  Bypass = other.Bypass;
-  FilterFlag3 = other.FilterFlag3;
-  Keys = other.Keys;
-  return *this;
-}
-
 bool FiltreNumerique::operator==(const FiltreNumerique& other) const {
   if (Smooth != other.Smooth || Bypass != other.Bypass || FilterFlag3 != other.FilterFlag3)
     return false;

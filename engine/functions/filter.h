@@ -87,11 +87,8 @@ class FiltreNumerique {
 
   // One default key (the identity ramp), bypassed.
   FiltreNumerique();
-  FiltreNumerique(const FiltreNumerique& other) = default;
 
   void RAZ();
-  // Copies the three flags, then the keys in order.
-  FiltreNumerique& operator=(const FiltreNumerique& other);
   // The three flags equal and every key equal to its counterpart, in order.
   bool operator==(const FiltreNumerique& other) const;
 };

@@ -10,14 +10,6 @@ Options::Options() {
   ValueColours.Add(VALCLR(10000, CLR(255, 255, 255)));
 }
 
-Options& Options::operator=(const Options& other) {
-  Setting = other.Setting;
-  Background = other.Background;
-  BackgroundColours = other.BackgroundColours;
-  ValueColours = other.ValueColours;
-  return *this;
-}
-
 namespace {
 
 // Built on first use, so that objects constructed during static initialisation in

@@ -15,9 +15,6 @@ struct Options {
   TableDeCouleurs ValueColours;       // black at 0 to white at 10000: a function's value in previews
 
   Options();
-  Options(const Options& other) = default;
-  // Copies the two integers and both tables.
-  Options& operator=(const Options& other);
 };
 
 #pragma pack(pop)

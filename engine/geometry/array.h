@@ -16,7 +16,8 @@ class TArray {
  public:
   // Room for upper - lower + 1 elements, indices from lower, growing by at least delta.
   explicit TArray(unsigned upper = 1, unsigned lower = 0, unsigned delta = 1)
-      : lowerBound(static_cast<int>(lower)), capacity(upper >= lower ? upper - lower + 1 : 1),
+      : lowerBound(static_cast<int>(lower)),
+        capacity(upper >= lower ? upper - lower + 1 : 1),
         growth(delta ? delta : 1) {
     items = new T[capacity]();
   }

@@ -18,11 +18,7 @@ class TBoundingBox {
   TBoundingBox(const VECTEUR& lower, const VECTEUR& upper) : min(lower), max(upper) {}
   TBoundingBox(const TBoundingBox& b) = default;
   virtual ~TBoundingBox() = default;
-  TBoundingBox& operator=(const TBoundingBox& b) {
-    min = b.min;
-    max = b.max;
-    return *this;
-  }
+  TBoundingBox& operator=(const TBoundingBox& b) = default;
 
   virtual double SurfaceArea() const;
 

@@ -11,15 +11,8 @@ struct CLR {
 
   CLR() : b(0), g(0), r(0) {}
   CLR(uint8_t blue, uint8_t green, uint8_t red) : b(blue), g(green), r(red) {}
-  CLR(const CLR& c) : b(c.b), g(c.g), r(c.r) {}
 
   bool operator==(const CLR& c) const { return b == c.b && g == c.g && r == c.r; }
-  CLR& operator=(const CLR& c) {
-    b = c.b;
-    g = c.g;
-    r = c.r;
-    return *this;
-  }
 };
 
 // A key of a colour table: a position (0..10000 standing for 0..1) and its colour.
@@ -29,14 +22,8 @@ struct VALCLR {
 
   VALCLR() : pos(0) {}
   VALCLR(int16_t position, const CLR& colour) : pos(position), clr(colour) {}
-  VALCLR(const VALCLR& v) : pos(v.pos), clr(v.clr) {}
 
   bool operator==(const VALCLR& v) const { return clr == v.clr && pos == v.pos; }
-  VALCLR& operator=(const VALCLR& v) {
-    clr = v.clr;
-    pos = v.pos;
-    return *this;
-  }
 };
 
 // An accumulated colour: 255 is full intensity, larger values are allowed.

@@ -15,13 +15,6 @@ Matrix::Matrix() {
   }
 }
 
-Matrix::Matrix(const Matrix& b) { *this = b; }
-
-Matrix& Matrix::operator=(const Matrix& b) {
-  std::memcpy(this, &b, sizeof(Matrix));
-  return *this;
-}
-
 bool Matrix::operator==(const Matrix& b) const {
   for (int i = 0; i < 3; i++)
     for (int j = 0; j < 3; j++)
@@ -38,14 +31,13 @@ void MultiplyInto(Matrix& out, const Matrix& a, const Matrix& b) {
   float result[3][3];
   for (int i = 0; i < 3; i++)
     for (int j = 0; j < 3; j++)
-      result[i][j] = static_cast<float>(static_cast<double>(a.m[i][0]) * b.m[0][j] +
-                                        static_cast<double>(a.m[i][1]) * b.m[1][j] +
-                                        static_cast<double>(a.m[i][2]) * b.m[2][j]);
+      result[i][j] =
+          static_cast<float>(static_cast<double>(a.m[i][0]) * b.m[0][j] + static_cast<double>(a.m[i][1]) * b.m[1][j] +
+                             static_cast<double>(a.m[i][2]) * b.m[2][j]);
   for (int i = 0; i < 3; i++)
     for (int j = 0; j < 3; j++)
       out.m[i][j] = result[i][j];
 }
-
 
 struct Rows {
   double r[3][3];

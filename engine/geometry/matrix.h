@@ -14,9 +14,6 @@ struct Matrix {
 
   // The identity with all angles 0.
   Matrix();
-  Matrix(const Matrix& b);
-
-  Matrix& operator=(const Matrix& b);
   // Copies the nine entries of b, keeping this matrix's angles and slants.
   void SetEntries(const Matrix& b) {
     for (int i = 0; i < 3; i++)

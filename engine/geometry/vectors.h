@@ -14,13 +14,6 @@ struct VECTEUR {
   VECTEUR(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
 
   bool operator==(const VECTEUR& v) const { return x == v.x && y == v.y && z == v.z; }
-  VECTEUR& operator=(const VECTEUR& v) {
-    x = v.x;
-    y = v.y;
-    z = v.z;
-    return *this;
-  }
-  VECTEUR(const VECTEUR& v) : x(v.x), y(v.y), z(v.z) {}
 
   VECTEUR operator+(const VECTEUR& v) const { return VECTEUR(x + v.x, y + v.y, z + v.z); }
   VECTEUR operator-(const VECTEUR& v) const { return VECTEUR(x - v.x, y - v.y, z - v.z); }
@@ -51,7 +44,6 @@ struct VECFLOAT {
 
   VECFLOAT() : x(0), y(0), z(0) {}
   VECFLOAT(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
-  VECFLOAT(const VECFLOAT& v) : x(v.x), y(v.y), z(v.z) {}
 
   bool operator==(const VECFLOAT& v) const { return x == v.x && y == v.y && z == v.z; }
   // Lexicographic: x decides, then y, then z.
@@ -61,12 +53,6 @@ struct VECFLOAT {
     if (y != v.y)
       return y < v.y;
     return z < v.z;
-  }
-  VECFLOAT& operator=(const VECFLOAT& v) {
-    x = v.x;
-    y = v.y;
-    z = v.z;
-    return *this;
   }
 };
 

@@ -51,15 +51,6 @@ TCamera::TCamera(const TCamera& other) : Planar(0) {
   *this = other;
 }
 
-TCamera& TCamera::operator=(const TCamera& other) {
-  Planar::operator=(other);
-  FocalLength = other.FocalLength;
-  LevelHorizon = other.LevelHorizon;
-  Aperture = other.Aperture;
-  FocusDistance = other.FocusDistance;
-  return *this;
-}
-
 bool TCamera::operator==(const TCamera& other) const {
   return normal == other.normal && FocalLength == other.FocalLength && LevelHorizon == other.LevelHorizon &&
          Aperture == other.Aperture && FocusDistance == other.FocusDistance;

@@ -27,9 +27,9 @@ class TCamera : public Planar {
   // A default camera (at the origin, looking along +y with +z up) when `from` is null,
   // else a copy of it.
   explicit TCamera(const TCamera* from = nullptr);
+  // Hand written only because the object interface has no copy constructor; it assigns.
   TCamera(const TCamera& other);
-  // Copies the planar part and the four floats.
-  TCamera& operator=(const TCamera& other);
+  TCamera& operator=(const TCamera& other) = default;
   BasicObject* Clone() const;
   // The viewing direction and the four floats.
   bool operator==(const TCamera& other) const;

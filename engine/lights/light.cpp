@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/platform/random.h"
 #include "engine/lights/camera.h"
+#include "engine/platform/random.h"
 #include "engine/scene/context.h"
 #include "engine/scene/environment.h"
 #include "engine/scene/landscape.h"
@@ -119,12 +119,6 @@ TDirectionLight::TDirectionLight() : FollowCamera(GetEnvironment()->DirectionalF
   SetType(TypeDirectionalLight);
 }
 
-TDirectionLight& TDirectionLight::operator=(const TDirectionLight& o) {
-  TLight::operator=(o);
-  FollowCamera = o.FollowCamera;
-  return *this;
-}
-
 bool TDirectionLight::GetLightColour(Ray*, float, VECFLOAT& colour) {
   colour = Colour;
   return true;
@@ -186,12 +180,6 @@ void TDirectionLight::Rotate(float a, float b, float c, TDrawInfo* di, bool abso
 
 TPointLight::TPointLight() { SetType(TypePointLight); }
 
-TPointLight& TPointLight::operator=(const TPointLight& o) {
-  TLight::operator=(o);
-  Power = o.Power;
-  return *this;
-}
-
 bool TPointLight::GetLightColour(Ray*, float invDistance, VECFLOAT& colour) {
   const float i = Power * invDistance;
   colour = VECFLOAT(Colour.x * i, Colour.y * i, Colour.z * i);
@@ -214,14 +202,6 @@ void TPointLight::Scale(float sx, float sy, float sz, bool) { Power = ScaledPowe
 // TSpotLight -----------------------------------------------------------------
 
 TSpotLight::TSpotLight() { SetType(TypeSpotLight); }
-
-TSpotLight& TSpotLight::operator=(const TSpotLight& o) {
-  TLight::operator=(o);
-  Penumbra = o.Penumbra;
-  CosCone = o.CosCone;
-  Power = o.Power;
-  return *this;
-}
 
 bool TSpotLight::GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) {
   colour = VECFLOAT(0.0f, 0.0f, 0.0f);
@@ -247,13 +227,6 @@ void TSpotLight::Scale(float sx, float sy, float sz, bool) { Power = ScaledPower
 // TLaserLight ----------------------------------------------------------------
 
 TLaserLight::TLaserLight() { SetType(TypeLaserLight); }
-
-TLaserLight& TLaserLight::operator=(const TLaserLight& o) {
-  TLight::operator=(o);
-  Setting1 = o.Setting1;
-  Setting2 = o.Setting2;
-  return *this;
-}
 
 bool TLaserLight::GetLightColour(Ray*, float, VECFLOAT& colour) {
   colour = VECFLOAT(0.0f, 0.0f, 0.0f);

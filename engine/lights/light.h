@@ -29,6 +29,7 @@ class TLight : public Planar {
   BasicObject* copiedFrom = nullptr;
 
   TLight();
+  // Hand written: copiedFrom is not passed on.
   TLight& operator=(const TLight& o);
 
   // The light arriving at a surface point along `toLight` (unit direction from the point
@@ -71,7 +72,6 @@ class TDirectionLight : public TLight {
 
   TDirectionLight();
   BasicObject* Clone() const;
-  TDirectionLight& operator=(const TDirectionLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
@@ -92,7 +92,6 @@ class TPointLight : public TLight {
 
   TPointLight();
   BasicObject* Clone() const;
-  TPointLight& operator=(const TPointLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
@@ -111,7 +110,6 @@ class TSpotLight : public TLight {
 
   TSpotLight();
   BasicObject* Clone() const;
-  TSpotLight& operator=(const TSpotLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;
@@ -129,7 +127,6 @@ class TLaserLight : public TLight {
 
   TLaserLight();
   BasicObject* Clone() const;
-  TLaserLight& operator=(const TLaserLight& o);
 
   bool GetLightColour(Ray* toLight, float invDistance, VECFLOAT& colour) override;
   BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) override;

@@ -123,13 +123,6 @@ void BasicObject::SetLayer(unsigned n) { flags = (flags & ~LayerMask) | ((n & 7u
 
 TObject3D::TObject3D(unsigned materialIndex) : material(static_cast<uint16_t>(materialIndex)) { flags = 0; }
 
-TObject3D& TObject3D::operator=(const TObject3D& o) {
-  BasicObject::operator=(o);
-  material = o.material;
-  centre = o.centre;
-  return *this;
-}
-
 void TObject3D::MoveOf(float dx, float dy, float dz, TDrawInfo*) { centre += VECTEUR(dx, dy, dz); }
 void TObject3D::MoveTo(float x, float y, float z, TDrawInfo*) { centre = VECTEUR(x, y, z); }
 VECTEUR TObject3D::GetCenter() { return centre; }
@@ -148,13 +141,6 @@ void TObject3D::SetWireFrameColor(unsigned char c) { flags = (flags & ~ColourMas
 // Obj -----------------------------------------------------------------------
 
 Obj::Obj(unsigned materialIndex) : TObject3D(materialIndex) {}
-
-Obj& Obj::operator=(const Obj& o) {
-  TObject3D::operator=(o);
-  forward = o.forward;
-  inverse = o.inverse;
-  return *this;
-}
 
 void Obj::UpdateInverse() {
   // A singular forward matrix (a zero scale) keeps the previous inverse.
@@ -263,12 +249,6 @@ void Obj::AppliquerTransformation(VECTEUR* v) { *v = forward * *v; }
 // Planar --------------------------------------------------------------------
 
 Planar::Planar(unsigned materialIndex) : Obj(materialIndex), normal(0.0, 0.0, 1.0) {}
-
-Planar& Planar::operator=(const Planar& o) {
-  Obj::operator=(o);
-  normal = o.normal;
-  return *this;
-}
 
 void Planar::GetNormal() { normal = VECTEUR(forward.m[0][2], forward.m[1][2], forward.m[2][2]); }
 

@@ -7,8 +7,8 @@
 
 #include "engine/geometry/bounding_box.h"
 #include "engine/geometry/matrix.h"
-#include "engine/geometry/ray.h"
 #include "engine/geometry/objects_list.h"
+#include "engine/geometry/ray.h"
 
 struct TDrawInfo;
 class Texture;
@@ -39,11 +39,11 @@ class BasicObject {
   };
 
   // Flag bits.
-  static constexpr uint32_t ColourMask = 0x7;        // bits 0-2: wireframe colour
+  static constexpr uint32_t ColourMask = 0x7;  // bits 0-2: wireframe colour
   static constexpr uint32_t SelectedBit = 1u << 3;
   static constexpr uint32_t DroppedDownBit = 1u << 5;
-  static constexpr uint32_t BoxOnlyBit = 1u << 6;    // drawn as its box in every view
-  static constexpr int LayerShift = 7;                // bits 7-9: layer
+  static constexpr uint32_t BoxOnlyBit = 1u << 6;  // drawn as its box in every view
+  static constexpr int LayerShift = 7;             // bits 7-9: layer
   static constexpr uint32_t LayerMask = 0x7u << LayerShift;
 
   uint32_t flags = 0;
@@ -54,14 +54,14 @@ class BasicObject {
 
   BasicObject() = default;
   BasicObject(const BasicObject&) = delete;
+  // Hand written: a copy does not take over the source's place in a group (parent).
   BasicObject& operator=(const BasicObject& o);
 
   // Slot 0.
   virtual ~BasicObject() = default;
   // Slot 1: nearest hit closer than t; returns the leaf hit and sets t, point and normal
   // (in that object's own space), or returns null and leaves them.
-  virtual BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point,
-                                               VECTEUR& normal) = 0;
+  virtual BasicObject* FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t, VECTEUR& point, VECTEUR& normal) = 0;
   // Slot 2: every entry/exit interval along the ray; the caller deletes the list.
   virtual TIntervalList* FindAllIntersections(Ray* ray, TDrawInfo* di) = 0;
   // Slot 3.
@@ -123,7 +123,6 @@ class TObject3D : public BasicObject {
   VECTEUR centre;
 
   explicit TObject3D(unsigned materialIndex);
-  TObject3D& operator=(const TObject3D& o);
 
   void MoveOf(float dx, float dy, float dz, TDrawInfo* di) override;
   void MoveTo(float x, float y, float z, TDrawInfo* di) override;
@@ -142,7 +141,6 @@ class Obj : public TObject3D {
   Matrix inverse;  // world -> object, recomputed after every change of forward
 
   explicit Obj(unsigned materialIndex);
-  Obj& operator=(const Obj& o);
 
   void Rotate(float a, float b, float c, TDrawInfo* di, bool absolute) override;
   void Scale(float sx, float sy, float sz, TDrawInfo* di, bool worldAxes) override;
@@ -170,7 +168,6 @@ class Planar : public Obj {
   VECTEUR normal;  // the third column of forward
 
   explicit Planar(unsigned materialIndex);
-  Planar& operator=(const Planar& o);
 
   void Rotate(float a, float b, float c, TDrawInfo* di, bool absolute) override;
   void Scale(float sx, float sy, float sz, TDrawInfo* di, bool worldAxes) override;
