@@ -1,22 +1,25 @@
-// A small scene for the shading tests, built by hand: a landscape with materials and cloud
-// layers, objects in a bounding volume hierarchy, the lights of a render and the two
-// render records, with the environment's quality switches under the test's control.
+// A small scene for the shading tests: a landscape with materials, cloud layers, objects
+// and lights, prepared for a render by the engine's own render preparation (as a render
+// session prepares it), with the environment's quality switches under the test's control.
 #pragma once
 
-#include <memory>
 #include <vector>
 
 #include "engine/functions/noise.h"
 #include "engine/lights/light.h"
+#include "engine/materials/cloud_layer.h"
 #include "engine/materials/texture.h"
 #include "engine/objects/bounding_volume.h"
 #include "engine/objects/primitives.h"
 #include "engine/platform/random.h"
 #include "engine/render/atmosphere.h"
+#include "engine/render/preparation.h"
+#include "engine/render/ray_processing.h"
 #include "engine/scene/context.h"
+#include "engine/scene/document.h"
 #include "engine/scene/environment.h"
 #include "engine/scene/landscape.h"
-#include "engine/render/ray_processing.h"
+#include "tests/engine/render/render_scene.h"
 
 namespace shading {
 
@@ -81,6 +84,8 @@ class Scene {
  public:
   Scene() {
     InitNoise();
+    GetEnvironment()->RenderScope = 3;  // everything is rendered
+    landscape.Objects = &document;
     landscape.Materials = &materials;
     landscape.CloudLayers = &clouds;
     landscape.SkyColours.Flush();
@@ -97,14 +102,13 @@ class Scene {
     landscape.SkyTint = VECFLOAT(0.6f, 0.65f, 0.75f);
     landscape.LightColour = VECFLOAT(1.0f, 1.0f, 1.0f);
     di.Landscape = &landscape;
-    di.Rendering = 1;
-    di.PixelAngle = 0.01f;
+    di.ContainersOfCamera = &containers;
     gi.RenderLandscape = &landscape;
-    gi.Lights = &lights;
+    gi.Lights = &renderLights;
   }
   ~Scene() {
-    delete di.BoundingVolume;
-    di.BoundingVolume = nullptr;
+    // The hierarchy and the light copies of the render go first; they read no object.
+    ReleaseRender(&gi, &di);
     for (BasicObject* o : objects)
       delete o;
     for (TLight* l : lights)
@@ -124,38 +128,24 @@ class Scene {
   template <class T>
   T* Add(T* object) {
     objects.push_back(object);
+    document.Add(object);
     return object;
   }
+  // A light of the scene; the render shines with a copy of it, made by Prepare.
   TLight* AddLight(TLight* light) {
     lights.Add(light);
-    gi.SunLight = GetSunLight(&lights);
+    document.Add(light);
     return light;
   }
   CloudLayer* AddCloud(CloudLayer* layer) {
     clouds.Add(layer);
     return layer;
   }
-  // Prepares the materials and builds the hierarchy; call once the scene is complete.
-  bool Prepare() {
-    TArray<TObject3D*> solids(1, 0, 1);
-    for (BasicObject* o : objects)
-      solids.Add(static_cast<TObject3D*>(o));
-    bool ok = true;
-    for (Texture* m : materials)
-      ok = m->Preparer(&landscape, &solids, 1.0f) && ok;
-    for (CloudLayer* c : clouds)
-      if (c->Material)
-        ok = c->Material->Preparer(&landscape, nullptr, 1.0f) && ok;
-    ObjectsList bounded(1, 0, 1), planes(1, 0, 1);
-    for (BasicObject* o : objects)
-      (o->type == BasicObject::TypeInfinitePlane ? planes : bounded).Add(o);
-    di.BoundingVolume = new TBoundingVolume(&bounded);
-    for (BasicObject* p : planes)
-      di.BoundingVolume->GetPointerToList()->Add(p);
-    di.BoundingVolume->SeparateUnboundeds();
-    di.SunTint = gi.SunLight ? gi.SunLight->Colour : landscape.LightColour;
-    di.SkyTint = landscape.SkyTint;
-    return ok;
+  // Prepares the render (PreparerRender); call once the scene is complete, and again after
+  // a change to its lights.
+  void Prepare() {
+    TOrvelleChild child(&landscape, nullptr);
+    PreparerRender(&child, &gi, &di, 1.0f);
   }
 
   // The colour of a ray traced from `origin` along `direction` with these records.
@@ -189,32 +179,17 @@ class Scene {
     return colour;
   }
 
+  render_test::EnvironmentGuard environment;
   TPaysage landscape;
   TArray<Texture*> materials{1, 0, 1};
   TArray<CloudLayer*> clouds{1, 0, 1};
-  TArray<TLight*> lights{1, 0, 1};
+  TArray<TLight*> lights{1, 0, 1};  // the scene's lights
   std::vector<BasicObject*> objects;
+  ObjectsList document{1, 0, 1};  // the landscape's objects: the objects and the lights
+  TArray<TLight*> renderLights{1, 0, 1};
+  ObjectsList containers{1, 0, 1};
   TGlobalInfo gi;
   TDrawInfo di;
-};
-
-// A render thread's own records: a copy of the draw record and of every light.
-struct ThreadRecords {
-  explicit ThreadRecords(Scene& scene) : di(scene.di), gi(scene.gi) {
-    for (TLight* l : scene.lights)
-      lights.Add(CopyLight(l));
-    gi.Lights = &lights;
-    gi.SunLight = GetSunLight(&lights);
-    di.Random = &random;
-  }
-  ~ThreadRecords() {
-    for (TLight* l : lights)
-      delete l;
-  }
-  TDrawInfo di;
-  TGlobalInfo gi;
-  TArray<TLight*> lights{1, 0, 1};
-  RandomGenerator random;
 };
 
 }  // namespace shading

@@ -99,13 +99,7 @@ std::vector<uint8_t> Render(PictureScene& scene, int threads) {
   GetEnvironment()->PictureHeight = Height;
   TCamera camera;
   camera.MoveTo(0.0f, -7.0f, 2.2f, nullptr);
-  ObjectsList document(1, 0, 1);
-  for (BasicObject* object : scene.objects)
-    document.Add(object);
-  for (TLight* light : scene.lights)
-    document.Add(light);
-  document.Add(&camera);
-  scene.landscape.Objects = &document;
+  scene.document.Add(&camera);
 
   std::vector<uint8_t> rgb(Width * Height * 3);
   {
@@ -122,7 +116,7 @@ std::vector<uint8_t> Render(PictureScene& scene, int threads) {
     for (std::thread& t : pool)
       t.join();
   }
-  scene.landscape.Objects = nullptr;
+  scene.document.Detach(scene.document.Find(&camera));
   return rgb;
 }
 
