@@ -1,12 +1,14 @@
 // A small renderable scene for the camera, ray and sampling tests: a landscape with its
-// objects, the hierarchy over them and the two render records; the process-wide
-// environment is restored afterwards.
+// objects and the two render records, prepared by the engine's render preparation; the
+// process-wide environment is restored afterwards.
 #pragma once
 
 #include "engine/objects/bounding_volume.h"
 #include "engine/objects/primitives.h"
 #include "engine/render/camera.h"
+#include "engine/render/preparation.h"
 #include "engine/scene/context.h"
+#include "engine/scene/document.h"
 #include "engine/scene/environment.h"
 #include "engine/scene/landscape.h"
 
@@ -37,22 +39,27 @@ inline Ray RayAlong(const VECTEUR& origin, const VECTEUR& direction) {
   return ray;
 }
 
-// Owns the objects added to it.
+// Owns the objects added to it; prepared for a render by the engine's own render
+// preparation (as a render session prepares).
 struct Scene {
   EnvironmentGuard environment;
   TPaysage landscape;
   ObjectsList objects{1, 0, 1};
-  TBoundingVolume* root = nullptr;
+  TArray<TLight*> lights{1, 0, 1};  // the render's light copies
+  ObjectsList containers{1, 0, 1};
   TDrawInfo di;
   TGlobalInfo gi;
 
   Scene() {
     landscape.Objects = &objects;
     di.Landscape = &landscape;
+    di.ContainersOfCamera = &containers;
     gi.RenderLandscape = &landscape;
+    gi.Lights = &lights;
   }
   ~Scene() {
-    delete root;
+    // The hierarchy and the light copies go first; they read no object.
+    ReleaseRender(&gi, &di);
     for (BasicObject* object : objects)
       delete object;
   }
@@ -60,20 +67,14 @@ struct Scene {
 
   void Add(BasicObject* object) { objects.Add(object); }
 
-  // The hierarchy over the solids, the picture size and the camera values.
+  // Prepares the render of everything (PreparerRender) for a picture of this size: the
+  // hierarchy over the solids, the lights, the camera values.
   void Prepare(int width = 48, int height = 36) {
+    GetEnvironment()->RenderScope = 3;
     GetEnvironment()->PictureWidth = width;
     GetEnvironment()->PictureHeight = height;
-    ObjectsList solids(1, 0, 1);
-    for (BasicObject* object : objects)
-      if (object->type < BasicObject::TypeDirectionalLight)
-        solids.Add(object);
-    delete root;
-    root = new TBoundingVolume(&solids);
-    root->SeparateUnboundeds();
-    di.BoundingVolume = root;
-    di.Rendering = 1;
-    InitVariables(&gi, &di);
+    TOrvelleChild child(&landscape, nullptr);
+    PreparerRender(&child, &gi, &di, 1.0f);
   }
 };
 
