@@ -9,6 +9,7 @@
 #include <cctype>
 #include <climits>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -394,32 +395,33 @@ bool WritePicture(const std::string& path, const Picture& picture, std::string& 
   return stream.Open(path, error) && stream.Finish(error);
 }
 
+// The size a picture's header claims, read before anything is decoded: a small file may claim
+// a huge picture. stb gives a top-down BMP's height as negative; it has that many rows all the
+// same, so the limit applies to the magnitude. False with `reason` set.
+bool HeaderSize(const stbi_uc* data, int size, int maxSide, int& width, int& height, std::string& reason) {
+  int channels = 0;
+  if (!stbi_info_from_memory(data, size, &width, &height, &channels)) {
+    reason = stbi_failure_reason();
+    return false;
+  }
+  const long long columns = std::llabs(width), rows = std::llabs(height);
+  if (columns > maxSide || rows > maxSide) {
+    reason = std::to_string(columns) + " x " + std::to_string(rows) + " pixels, larger than " + Size(maxSide, maxSide);
+    return false;
+  }
+  width = static_cast<int>(columns);
+  height = static_cast<int>(rows);
+  return true;
+}
+
 bool ReadPicture(const std::string& path, Picture& picture, std::string& error) {
-  std::string bytes;
-  if (!ReadWholeFile(path, INT_MAX, bytes, error)) {
+  PictureSamples samples;
+  if (!ReadPictureSamples(path, 3, samples, error)) {
     error = path + ": cannot read the picture: " + error;
     return false;
   }
-  const stbi_uc* data = reinterpret_cast<const stbi_uc*>(bytes.data());
-  const int size = static_cast<int>(bytes.size());
-  int width = 0, height = 0, channels = 0;
-  if (!stbi_info_from_memory(data, size, &width, &height, &channels)) {
-    error = path + ": cannot read the picture: " + stbi_failure_reason();
-    return false;
-  }
-  if (width > MaxReadPictureSide || height > MaxReadPictureSide) {
-    error = path + ": cannot read the picture: " + Size(width, height) + " pixels, larger than " +
-            Size(MaxReadPictureSide, MaxReadPictureSide);
-    return false;
-  }
-  unsigned char* pixels = stbi_load_from_memory(data, size, &width, &height, &channels, 3);
-  if (!pixels) {
-    error = path + ": cannot read the picture: " + stbi_failure_reason();
-    return false;
-  }
-  picture = Picture(width, height);
-  std::memcpy(picture.rgb.data(), pixels, picture.rgb.size());
-  stbi_image_free(pixels);
+  picture = Picture(samples.width, samples.height);
+  std::copy(samples.samples.begin(), samples.samples.end(), picture.rgb.begin());
   return true;
 }
 
@@ -430,14 +432,8 @@ bool ReadPictureSamples(const std::string& path, int channels, PictureSamples& p
   const stbi_uc* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int size = static_cast<int>(bytes.size());
   int width = 0, height = 0, inFile = 0;
-  if (!stbi_info_from_memory(data, size, &width, &height, &inFile)) {
-    error = stbi_failure_reason();
+  if (!HeaderSize(data, size, MaxReadPictureSide, width, height, error))
     return false;
-  }
-  if (width > MaxReadPictureSide || height > MaxReadPictureSide) {
-    error = Size(width, height) + " pixels, larger than " + Size(MaxReadPictureSide, MaxReadPictureSide);
-    return false;
-  }
   unsigned char* pixels = stbi_load_from_memory(data, size, &width, &height, &inFile, channels);
   if (!pixels) {
     error = stbi_failure_reason();
@@ -478,12 +474,8 @@ bool DecodeHeightMap(const unsigned char* data, size_t size, const std::string& 
   // The header first: a small file may claim a huge picture.
   const int bytes = static_cast<int>(size);
   int width = 0, height = 0, channels = 0;
-  if (!stbi_info_from_memory(data, bytes, &width, &height, &channels)) {
-    error = name + ": cannot read the height map: " + stbi_failure_reason();
-    return false;
-  }
-  if (width > maxSide || height > maxSide) {
-    error = name + ": " + Size(width, height) + " pixels, larger than " + Size(maxSide, maxSide);
+  if (!HeaderSize(data, bytes, maxSide, width, height, reason)) {
+    error = name + ": cannot read the height map: " + reason;
     return false;
   }
   const bool sixteenBit = stbi_is_16_bit_from_memory(data, bytes) != 0;

@@ -323,12 +323,36 @@ TEST_F(PictureFiles, HeightMapHeadersThatClaimTooMuchAreRefusedFirst) {
     Chunk(bomb, "IEND", {});
     std::free(z);
   }
+  // A 24-bit BMP; a negative height means rows top down.
+  auto bmp = [](const char* name, int32_t width, int32_t height, const std::string& rows) {
+    std::string header(54, '\0');
+    auto put = [&](int at, uint32_t v) {
+      for (int i = 0; i < 4; i++)
+        header[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    header[0] = 'B', header[1] = 'M';
+    put(2, static_cast<uint32_t>(54 + rows.size()));
+    put(10, 54);
+    put(14, 40);
+    put(18, static_cast<uint32_t>(width));
+    put(22, static_cast<uint32_t>(height));
+    header[26] = 1, header[28] = 24;
+    std::ofstream(name, std::ios::binary) << header << rows;
+  };
+  bmp("topdown.bmp", 512, -327680, "");  // took 500 MB and seconds before it was refused
+  bmp("grey.bmp", 1, -2, std::string("\x0a\x0a\x0a\0\xc8\xc8\xc8\0", 8));
+  HeightMap grey;
+  std::string greyError;
+  ASSERT_TRUE(ReadHeightMap("grey.bmp", 8192, grey, greyError)) << greyError;
+  EXPECT_EQ(grey.samples, (std::vector<uint16_t>{10, 200}));  // the top row first
+
   const struct {
     const char* file;
     const char* message;
   } cases[] = {
       {"claims.pgm", "20000 x 20000 pixels, larger than 8192 x 8192"},
       {"bomb.png", "32768 x 32768 pixels, larger than 8192 x 8192"},
+      {"topdown.bmp", "512 x 327680 pixels, larger than 8192 x 8192"},
       {"short16.ppm", "truncated"},
       {"bad.pgm", "broken PNM header"},
       {"zero.pgm", "unsupported PNM header"},
