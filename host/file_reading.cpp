@@ -62,6 +62,9 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes,
     }
     // Regular files never block; reading blocks again as usual.
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Room for the whole file (and the byte that shows it grew) at once: a height map of
+    // megabytes is not copied again and again as the string grows.
+    bytes.reserve(static_cast<size_t>(info.st_size) + 1);
   }
   char buffer[1 << 16];
   int failure = 0;
