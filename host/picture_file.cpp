@@ -464,6 +464,67 @@ Picture CanvasPicture(HDC dc) {
   return picture;
 }
 
+namespace {
+
+// A grey PNG of 8 or 16 bits per sample, the usual height map, by its header.
+bool IsGreyPng(const unsigned char* data, size_t size) {
+  static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  return size >= 33 && std::memcmp(data, signature, 8) == 0 && std::memcmp(data + 12, "IHDR", 4) == 0 &&
+         (data[24] == 8 || data[24] == 16) && data[25] == 0;
+}
+
+// Decodes a grey PNG whose header gave `width` x `height` with libspng, straight into the
+// samples: half the time stb takes on a large height map, which is read before anything
+// renders. The samples are the ones stb gives; like stb, checksums are not held against
+// the file.
+bool DecodeGreyPng(const unsigned char* data, size_t size, int width, int height, HeightMap& map, std::string& reason) {
+  spng_ctx* png = spng_ctx_new(0);
+  if (!png) {
+    reason = "out of memory";
+    return false;
+  }
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  spng_ihdr header{};
+  size_t bytes = 0;
+  int status = spng_set_crc_action(png, SPNG_CRC_USE, SPNG_CRC_USE);
+  if (status == 0)
+    status = spng_set_png_buffer(png, data, size);
+  if (status == 0)
+    status = spng_get_ihdr(png, &header);
+  if (status == 0)
+    status = spng_decoded_image_size(png, SPNG_FMT_PNG, &bytes);
+  const bool sixteenBit = header.bit_depth == 16;
+  if (status == 0 && (header.width != static_cast<uint32_t>(width) || header.height != static_cast<uint32_t>(height) ||
+                      header.color_type != SPNG_COLOR_TYPE_GRAYSCALE || bytes != count * (sixteenBit ? 2 : 1))) {
+    spng_ctx_free(png);
+    reason = "its header changed while decoding";
+    return false;
+  }
+  if (status == 0) {
+    map.samples.resize(count);
+    // 16-bit samples arrive in the machine's byte order; 8-bit ones fill the first bytes
+    // and are widened in place from the end, where no sample overwrites one still unread.
+    status = spng_decode_image(png, map.samples.data(), bytes, SPNG_FMT_PNG, 0);
+  }
+  spng_ctx_free(png);
+  if (status != 0) {
+    reason = status == SPNG_EMEM ? "out of memory" : spng_strerror(status);
+    map = HeightMap();
+    return false;
+  }
+  if (!sixteenBit) {
+    const unsigned char* narrow = reinterpret_cast<const unsigned char*>(map.samples.data());
+    for (size_t i = count; i-- > 0;)
+      map.samples[i] = narrow[i];
+  }
+  map.width = width;
+  map.height = height;
+  map.sixteenBit = sixteenBit;
+  return true;
+}
+
+}  // namespace
+
 bool DecodeHeightMap(const unsigned char* data, size_t size, const std::string& name, int maxSide, HeightMap& map,
                      std::string& error) {
   map = HeightMap();
@@ -484,6 +545,12 @@ bool DecodeHeightMap(const unsigned char* data, size_t size, const std::string& 
   const int bytes = static_cast<int>(size);
   int width = 0, height = 0, channels = 0;
   if (!HeaderSize(data, bytes, maxSide, width, height, reason)) {
+    error = name + ": cannot read the height map: " + reason;
+    return false;
+  }
+  if (IsGreyPng(data, size)) {
+    if (DecodeGreyPng(data, size, width, height, map, reason))
+      return true;
     error = name + ": cannot read the height map: " + reason;
     return false;
   }

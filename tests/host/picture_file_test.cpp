@@ -1,6 +1,8 @@
 #include "host/picture_file.h"
 
 #include <gtest/gtest.h>
+#include <spng.h>
+#include <stb_image.h>
 #include <stb_image_write.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -243,6 +245,87 @@ TEST_F(PictureFiles, FailuresLeaveNothingUnderTheFinalName) {
   Picture back;
   ASSERT_TRUE(ReadPicture("keep.bmp", back, error));
   EXPECT_EQ(back.width, 4);
+}
+
+// Grey PNG height maps (libspng) give the samples stb gives for the same file: 8 and 16
+// bits, every row filter, interlaced or not, odd sizes; a damaged checksum is let pass as
+// stb lets it; a file cut short is refused, saying so.
+TEST_F(PictureFiles, GreyPngHeightMapsReadAsStbReadsThem) {
+  auto write = [](const std::string& path, int w, int h, int depth, bool interlaced, uint32_t seed) {
+    spng_ctx* png = spng_ctx_new(SPNG_CTX_ENCODER);
+    std::vector<unsigned char> file;
+    spng_ihdr header{};
+    header.width = static_cast<uint32_t>(w);
+    header.height = static_cast<uint32_t>(h);
+    header.bit_depth = static_cast<uint8_t>(depth);
+    header.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
+    header.interlace_method = interlaced ? SPNG_INTERLACE_ADAM7 : SPNG_INTERLACE_NONE;
+    // Smooth slopes with noise: the encoder picks a different filter row by row.
+    std::vector<unsigned char> raw;
+    for (int y = 0; y < h; y++)
+      for (int x = 0; x < w; x++) {
+        seed = seed * 1664525u + 1013904223u;
+        const uint32_t value = (x * 977u + y * 331u + (seed >> 28)) % (depth == 16 ? 65536u : 256u);
+        if (depth == 16)  // PNG samples are big-endian
+          raw.push_back(static_cast<unsigned char>(value >> 8));
+        raw.push_back(static_cast<unsigned char>(value));
+      }
+    int status = spng_set_ihdr(png, &header);
+    if (status == 0)
+      status = spng_set_option(png, SPNG_ENCODE_TO_BUFFER, 1);
+    if (status == 0)
+      status = spng_encode_image(png, raw.data(), raw.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
+    size_t size = 0;
+    void* bytes = status == 0 ? spng_get_png_buffer(png, &size, &status) : nullptr;
+    spng_ctx_free(png);
+    EXPECT_EQ(status, 0) << path << ": " << spng_strerror(status);
+    std::string data(static_cast<const char*>(bytes), size);
+    std::free(bytes);
+    std::ofstream(path, std::ios::binary) << data;
+    return data;
+  };
+  const struct {
+    int w, h, depth;
+    bool interlaced;
+  } cases[] = {{1, 1, 8, false},    {37, 23, 8, false}, {64, 9, 8, true},   {1, 1, 16, false},
+               {29, 31, 16, false}, {50, 7, 16, true},  {3, 130, 16, false}};
+  for (const auto& c : cases) {
+    const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + "-" + std::to_string(c.depth) +
+                             (c.interlaced ? "-interlaced" : "") + ".png";
+    const std::string data = write(name, c.w, c.h, c.depth, c.interlaced, static_cast<uint32_t>(c.w * 7 + c.h));
+    const auto* bytes = reinterpret_cast<const stbi_uc*>(data.data());
+    const int size = static_cast<int>(data.size());
+    int w = 0, h = 0, channels = 0;
+    void* samples = c.depth == 16 ? static_cast<void*>(stbi_load_16_from_memory(bytes, size, &w, &h, &channels, 1))
+                                  : static_cast<void*>(stbi_load_from_memory(bytes, size, &w, &h, &channels, 1));
+    ASSERT_NE(samples, nullptr) << name;
+    std::vector<uint16_t> expected(static_cast<size_t>(w) * h);
+    for (size_t i = 0; i < expected.size(); i++)
+      expected[i] = c.depth == 16 ? static_cast<stbi_us*>(samples)[i] : static_cast<stbi_uc*>(samples)[i];
+    stbi_image_free(samples);
+    HeightMap map;
+    std::string error;
+    ASSERT_TRUE(ReadHeightMap(name, 8192, map, error)) << name << ": " << error;
+    EXPECT_EQ(map.width, c.w) << name;
+    EXPECT_EQ(map.height, c.h) << name;
+    EXPECT_EQ(map.sixteenBit, c.depth == 16) << name;
+    EXPECT_EQ(map.samples, expected) << name;
+
+    std::string damaged = data;
+    damaged[damaged.size() - 13] ^= 0x55;  // the last byte of the final IDAT's checksum
+    HeightMap again;
+    ASSERT_TRUE(DecodeHeightMap(reinterpret_cast<const unsigned char*>(damaged.data()), damaged.size(), name, 8192,
+                                again, error))
+        << error;
+    EXPECT_EQ(again.samples, expected) << name;
+
+    const std::string cut = data.substr(0, data.size() * 2 / 3);
+    EXPECT_FALSE(
+        DecodeHeightMap(reinterpret_cast<const unsigned char*>(cut.data()), cut.size(), name, 8192, again, error))
+        << name;
+    EXPECT_EQ(error, name + ": cannot read the height map: end of stream");
+    EXPECT_TRUE(again.samples.empty()) << name;
+  }
 }
 
 TEST_F(PictureFiles, HeightMapsKeepSixteenBitSamples) {
