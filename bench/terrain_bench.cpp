@@ -12,6 +12,7 @@
 // cell, in world space) with Embree's single-ray query, and the two answers are compared.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -238,6 +239,15 @@ ComparisonScene& SharedScene() {
   return scene;
 }
 
+// Five repetitions reported as their mean, median, spread and minimum: on a shared
+// machine the minimum is the least disturbed figure.
+void Repeated(benchmark::internal::Benchmark* b) {
+  b->Unit(benchmark::kMillisecond)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly()
+      ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+}
+
 void ReplayOurs(benchmark::State& state, bool shadows) {
   ComparisonScene& scene = SharedScene();
   if (!scene.error.empty()) {
@@ -267,8 +277,8 @@ void ReplayOurs(benchmark::State& state, bool shadows) {
 
 void BM_SceneTerrainPrimaryRays(benchmark::State& state) { ReplayOurs(state, false); }
 void BM_SceneTerrainShadowRays(benchmark::State& state) { ReplayOurs(state, true); }
-BENCHMARK(BM_SceneTerrainPrimaryRays)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_SceneTerrainShadowRays)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_SceneTerrainPrimaryRays)->Apply(Repeated);
+BENCHMARK(BM_SceneTerrainShadowRays)->Apply(Repeated);
 
 #ifdef ORVELLE_HAVE_EMBREE
 // Embree over the terrain's triangles: each cell split along the diagonal from (i + 1, j)
@@ -369,8 +379,8 @@ void ReplayEmbree(benchmark::State& state, bool shadows) {
 
 void BM_SceneEmbreePrimaryRays(benchmark::State& state) { ReplayEmbree(state, false); }
 void BM_SceneEmbreeShadowRays(benchmark::State& state) { ReplayEmbree(state, true); }
-BENCHMARK(BM_SceneEmbreePrimaryRays)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_SceneEmbreeShadowRays)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_SceneEmbreePrimaryRays)->Apply(Repeated);
+BENCHMARK(BM_SceneEmbreeShadowRays)->Apply(Repeated);
 #endif
 
 }  // namespace
