@@ -26,13 +26,15 @@ struct WalkCounts {
   }
 };
 
-// The exit boundaries of one level's record, kept for the record the walk expects to be
-// in at its next step there: the neighbour across the boundary it last left by. A step
-// then need not wait for the record indices of the line's new point, which only confirm
-// the expectation (and replace it when it was wrong).
+// The exits of one level's record, kept for the record the walk expects to be in at its
+// next step there: the neighbour across the boundary it last left by. A step then need not
+// wait for the record indices of the line's new point, which only confirm the expectation
+// (and replace it when it was wrong). The exits are distances along the line from its
+// origin, not from the current point, so that a step does not wait for the last one's
+// position either.
 struct ExitPlanes {
   int cx = 0, cy = 0;
-  double ex = 0.0, ey = 0.0;
+  double tx = 0.0, ty = 0.0;  // the line's distance to just past the x and y exits
   bool known = false;
 };
 
@@ -54,30 +56,34 @@ struct Walker {
     }
   }
 
-  // Distance from (x, y) to just past the exit of record (cx, cy) of the level (shift 0,
-  // 2, 4 or 6): the nearer of the x and y boundaries. 0 when (x, y) has already left the
-  // record across either boundary, as it has after a walk through the level below.
+  // The line's distances to just past record column cx's x exit and row cy's y exit.
+  double ExitX(int cx, int level, int shift) const { return ((cx << shift) + step[0][level] - r.o.x) * inv[0]; }
+  double ExitY(int cy, int level, int shift) const { return ((cy << shift) + step[1][level] - r.o.y) * inv[1]; }
+
+  // The line's distance to just past the exit of record (cx, cy) of the level (shift 0,
+  // 2, 4 or 6): the nearer of the x and y exits. t itself when the line at t has already
+  // left the record across either exit, as it has after a walk through the level below.
   // `planes` holds the level's expected record; it is left expecting the next one.
-  double Boundary(ExitPlanes& planes, int cx, int cy, int level, int shift, double x, double y) const {
+  double Boundary(ExitPlanes& planes, int cx, int cy, int level, int shift, double t) const {
     if (!planes.known || cx != planes.cx || cy != planes.cy) {
       planes.cx = cx;
       planes.cy = cy;
-      planes.ex = (cx << shift) + step[0][level];
-      planes.ey = (cy << shift) + step[1][level];
+      planes.tx = ExitX(cx, level, shift);
+      planes.ty = ExitY(cy, level, shift);
       planes.known = true;
     }
-    const double tx = (planes.ex - x) * inv[0];
-    const double ty = (planes.ey - y) * inv[1];
-    if (tx <= 0.0 || ty <= 0.0)
-      return 0.0;
-    if (tx <= ty) {
+    if (planes.tx <= t || planes.ty <= t)
+      return t;
+    if (planes.tx <= planes.ty) {
+      const double exit = planes.tx;
       planes.cx += ahead[0];
-      planes.ex = (planes.cx << shift) + step[0][level];
-    } else {
-      planes.cy += ahead[1];
-      planes.ey = (planes.cy << shift) + step[1][level];
+      planes.tx = ExitX(planes.cx, level, shift);
+      return exit;
     }
-    return std::min(tx, ty);
+    const double exit = planes.ty;
+    planes.cy += ahead[1];
+    planes.ty = ExitY(planes.cy, level, shift);
+    return exit;
   }
 
   // The ray's distance to the grid's far side, or a non-positive value when it is
@@ -101,21 +107,15 @@ struct Walker {
     return cx < nx && cy < ny;
   }
 
-  // Whether the record may hold a surface crossing: from outside, the ray is at or below
-  // its highest point or comes down to it inside the record; from inside, the same with
-  // its lowest point and a rising ray.
-  bool Descend(const ClusterBound& rec, bool inside, double t, const VECTEUR& p, int cx, int cy, int shift, int nx,
-               int ny) const {
-    const double h = (inside ? rec.minAltitude : rec.maxAltitude) * AltitudeStep;
-    if (inside ? p.z >= h : p.z <= h)
-      return true;
-    if (inside ? r.d.z <= 0.0 : r.d.z >= 0.0)
-      return false;
-    const VECTEUR q = r.At(t + (h - p.z) / r.d.z);
-    int qx, qy;
-    if (!Record(q.x, q.y, shift, nx, ny, qx, qy))
-      return false;
-    return qx == cx && qy == cy;
+  // Whether the record may hold a surface crossing, the line crossing it up to its exit
+  // (as Boundary gives it): from outside, the line's lowest point there (where it enters
+  // a rising line, where it leaves a falling one) is at or below the record's highest
+  // point; from inside, its highest point at or above the record's lowest. z is the
+  // line's height where it enters.
+  bool Holds(const ClusterBound& rec, bool inside, double z, double exit) const {
+    if (inside ? r.d.z > 0.0 : r.d.z < 0.0)
+      z = r.o.z + r.d.z * exit;
+    return inside ? z >= rec.minAltitude * AltitudeStep : z <= rec.maxAltitude * AltitudeStep;
   }
 
   // Walks level-2 records of the level-3 records that may hold the surface, level-1
@@ -138,64 +138,63 @@ struct Walker {
       if (cx >> 2 != c3x || cy >> 2 != c3y) {
         // A new level-3 record: passed over in one step when it cannot hold the surface.
         const int qx = cx >> 2, qy = cy >> 2;
-        if (!Descend(g.level3[qy * g.n3x + qx], visitor.inside, t, p, qx, qy, 6, g.n3x, g.n3y)) {
-          const double step3 = Boundary(planes[3], qx, qy, 3, 6, p.x, p.y);
-          if (step3 <= 0.0)
+        const double exit3 = Boundary(planes[3], qx, qy, 3, 6, t);
+        if (!Holds(g.level3[qy * g.n3x + qx], visitor.inside, p.z, exit3)) {
+          if (exit3 <= t)
             return false;
-          t += step3;
+          t = exit3;
           continue;
         }
         c3x = qx;
         c3y = qy;
       }
       counts.records++;
-      const bool descend2 = Descend(g.level2[cy * g.n2x + cx], visitor.inside, t, p, cx, cy, 4, g.n2x, g.n2y);
-      if (descend2) {
-        const double end2 = t + Boundary(planes[2], cx, cy, 2, 4, p.x, p.y) - 0.01;
+      const double exit2 = Boundary(planes[2], cx, cy, 2, 4, t);
+      if (!Holds(g.level2[cy * g.n2x + cx], visitor.inside, p.z, exit2)) {
+        if (exit2 <= t)
+          return false;
+        t = exit2;
+        continue;
+      }
+      const double end2 = exit2 - 0.01;
+      do {
+        p = r.At(t);
+        int c1x, c1y;
+        if (!Record(p.x, p.y, 2, g.n1x, g.n1y, c1x, c1y))
+          return false;
+        const double exit1 = Boundary(planes[1], c1x, c1y, 1, 2, t);
+        if (exit1 <= t)
+          return false;
+        if (!Holds(g.level1[c1y * g.n1x + c1x], visitor.inside, p.z, exit1)) {
+          t = exit1;
+          continue;
+        }
+        const double end1 = exit1 - 0.01;
         do {
           p = r.At(t);
-          int c1x, c1y;
-          if (!Record(p.x, p.y, 2, g.n1x, g.n1y, c1x, c1y))
+          if (!(p.x > -1.0 && p.y > -1.0))
             return false;
-          const bool descend1 = Descend(g.level1[c1y * g.n1x + c1x], visitor.inside, t, p, c1x, c1y, 2, g.n1x, g.n1y);
-          if (descend1) {
-            const double exit1 = Boundary(planes[1], c1x, c1y, 1, 2, p.x, p.y);
-            if (exit1 <= 0.0)
-              return false;
-            const double end1 = t + exit1 - 0.01;
-            do {
-              p = r.At(t);
-              if (!(p.x > -1.0 && p.y > -1.0))
-                return false;
-              const int i = Trunc(p.x), j = Trunc(p.y);
-              if (i > g.width || j > g.height)
-                return false;
-              counts.cells++;
-              if (!(visitor.skipCellsAbove && LinePassesAboveCell(g, r, inv, i, j))) {
-                const CellResult result = visitor.Cell(i, j, t, p);
-                if (result != CellResult::Continue)
-                  return result == CellResult::Hit;
-              }
-              const double step = Boundary(planes[0], i, j, 0, 0, p.x, p.y);
-              if (step <= 0.0)
-                return false;
-              t += step;
-              if (t >= limit)
-                return false;
-            } while (t < end1 && t < tEnd);
+          const int i = Trunc(p.x), j = Trunc(p.y);
+          if (i > g.width || j > g.height)
+            return false;
+          counts.cells++;
+          if (!(visitor.skipCellsAbove && LinePassesAboveCell(g, r, inv, i, j))) {
+            const CellResult result = visitor.Cell(i, j, t, p);
+            if (result != CellResult::Continue)
+              return result == CellResult::Hit;
           }
-          p = r.At(t);
-          const double step1 = Boundary(planes[1], c1x, c1y, 1, 2, p.x, p.y);
-          if (!descend1 && step1 <= 0.0)
+          const double next = Boundary(planes[0], i, j, 0, 0, t);
+          if (next <= t)
             return false;
-          t += step1;
-        } while (t < end2 && t < tEnd && t < limit);
-      }
-      p = r.At(t);
-      const double step2 = Boundary(planes[2], cx, cy, 2, 4, p.x, p.y);
-      if (!descend2 && step2 <= 0.0)
-        return false;
-      t += step2;
+          t = next;
+          if (t >= limit)
+            return false;
+        } while (t < end1 && t < tEnd);
+        // On past the record's exit if the cells stopped short of it; its planes stay
+        // expecting the next record.
+        t = std::max(t, exit1);
+      } while (t < end2 && t < tEnd && t < limit);
+      t = std::max(t, exit2);
     }
     return false;
   }
