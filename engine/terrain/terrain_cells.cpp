@@ -24,12 +24,12 @@ void CatmullRom(double pm, double p0, double p1, double p2, double u, double& va
 
 // Flat mode: the normals of the two triangles of cell (i, j), split along the diagonal
 // from (i + 1, j) to (i, j + 1), before normalising.
-VECTEUR LowerTriangleVector(const TerrainGrid& g, int i, int j) {
+[[gnu::always_inline]] inline VECTEUR LowerTriangleVector(const TerrainGrid& g, int i, int j) {
   const double h00 = g.A(i, j);
   return VECTEUR(AltitudeStep * (h00 - g.A(i + 1, j)), AltitudeStep * (h00 - g.A(i, j + 1)), 1.0);
 }
 
-VECTEUR UpperTriangleVector(const TerrainGrid& g, int i, int j) {
+[[gnu::always_inline]] inline VECTEUR UpperTriangleVector(const TerrainGrid& g, int i, int j) {
   const double h11 = g.A(i + 1, j + 1);
   return VECTEUR(AltitudeStep * (g.A(i, j + 1) - h11), AltitudeStep * (g.A(i + 1, j) - h11), 1.0);
 }
@@ -37,8 +37,9 @@ VECTEUR UpperTriangleVector(const TerrainGrid& g, int i, int j) {
 // The vertex normal at a grid point from the normals of the six triangles around it,
 // before normalising: `lower` and `upperBehind` have their right angle at the point and
 // weigh 1, the others 1/2.
-VECTEUR VertexVector(const VECTEUR& lower, const VECTEUR& upperBehind, const VECTEUR& lowerLeft,
-                     const VECTEUR& upperLeft, const VECTEUR& lowerBelow, const VECTEUR& upperBelow) {
+[[gnu::always_inline]] inline VECTEUR VertexVector(const VECTEUR& lower, const VECTEUR& upperBehind,
+                                                   const VECTEUR& lowerLeft, const VECTEUR& upperLeft,
+                                                   const VECTEUR& lowerBelow, const VECTEUR& upperBelow) {
   VECTEUR sum = lower + upperBehind;
   sum += (lowerLeft + upperLeft + lowerBelow + upperBelow) * 0.5;
   return sum * 0.25;
