@@ -1,7 +1,8 @@
 // Picture files: 24-bit pictures written as BMP, PNG or JPEG (by the file's extension)
 // row by row, with 64-bit sizes, never leaving a truncated file behind; and grey height
-// maps read from any picture format stb reads (8 or 16 bits per sample) or from binary
-// PNM, with the size in the header checked before anything is decoded.
+// maps read from any picture format stb reads (8 or 16 bits per sample; grey PNGs, the
+// usual kind, are decoded by libspng, faster) or from binary PNM, with the size in the
+// header checked before anything is decoded.
 #pragma once
 
 #include <cstddef>
