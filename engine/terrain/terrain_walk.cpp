@@ -137,12 +137,35 @@ struct Walker {
         return false;
       if (cx >> 2 != c3x || cy >> 2 != c3y) {
         // A new level-3 record: passed over in one step when it cannot hold the surface.
-        const int qx = cx >> 2, qy = cy >> 2;
-        const double exit3 = Boundary(planes[3], qx, qy, 3, 6, t);
+        int qx = cx >> 2, qy = cy >> 2;
+        double exit3 = Boundary(planes[3], qx, qy, 3, 6, t);
         if (!Holds(g.level3[qy * g.n3x + qx], visitor.inside, p.z, exit3)) {
           if (exit3 <= t)
             return false;
           t = exit3;
+          // On over the level-3 records that follow along the line while they cannot hold
+          // the surface, taking each from the exit planes instead of the line's point. A
+          // record that may hold the surface, or one the point may not be in (where the
+          // line passes a corner or leaves the grid), goes back to the general step, which
+          // confirms it from the point.
+          for (;;) {
+            qx = planes[3].cx;
+            qy = planes[3].cy;
+            if (!(t < tEnd && t < limit) || qx < 0 || qy < 0 || qx >= g.n3x || qy >= g.n3y)
+              break;
+            const double z = r.At(t).z;
+            if (!visitor.inside && r.d.z >= 0.0 && z > g.maxZ)
+              return false;
+            exit3 = Boundary(planes[3], qx, qy, 3, 6, t);
+            if (exit3 <= t)
+              break;
+            if (Holds(g.level3[qy * g.n3x + qx], visitor.inside, z, exit3)) {
+              c3x = qx;
+              c3y = qy;
+              break;
+            }
+            t = exit3;
+          }
           continue;
         }
         c3x = qx;
