@@ -172,12 +172,35 @@ struct Walker {
         c3y = qy;
       }
       counts.records++;
-      const double exit2 = Boundary(planes[2], cx, cy, 2, 4, t);
+      double exit2 = Boundary(planes[2], cx, cy, 2, 4, t);
       if (!Holds(g.level2[cy * g.n2x + cx], visitor.inside, p.z, exit2)) {
         if (exit2 <= t)
           return false;
         t = exit2;
-        continue;
+        // Likewise over the level-2 records that follow inside the level-3 record; one
+        // that may hold the surface is walked at once.
+        bool holds = false;
+        for (;;) {
+          const int nx = planes[2].cx, ny = planes[2].cy;
+          if (!(t < tEnd && t < limit) || nx < 0 || ny < 0 || nx >= g.n2x || ny >= g.n2y || nx >> 2 != c3x ||
+              ny >> 2 != c3y)
+            break;
+          const double z = r.At(t).z;
+          if (!visitor.inside && r.d.z >= 0.0 && z > g.maxZ)
+            return false;
+          const double exit = Boundary(planes[2], nx, ny, 2, 4, t);
+          if (exit <= t)
+            break;
+          counts.records++;
+          if (Holds(g.level2[ny * g.n2x + nx], visitor.inside, z, exit)) {
+            exit2 = exit;
+            holds = true;
+            break;
+          }
+          t = exit;
+        }
+        if (!holds)
+          continue;
       }
       const double end2 = exit2 - 0.01;
       do {

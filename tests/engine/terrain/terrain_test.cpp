@@ -634,38 +634,42 @@ TEST(TerrainTest, RaysAlongGridLinesAndDiagonalsAgreeWithEveryTriangle) {
   EXPECT_GT(hits, 380);
 }
 
-// Rays through the corners of level-3 records (64 x 64 cells) of a checkerboard of low
-// and tall records: the walk passes over the low ones in a row, taking each next record
-// from its exit planes, and at a corner the record it expects is not the one the line
-// comes to. Every hit agrees with brute force.
-TEST(TerrainTest, RaysThroughLevelThreeCornersAgreeWithEveryTriangle) {
-  auto terrain = MakeTerrain(300, 270, [](int x, int y) { return (x / 64 + y / 64) % 2 ? 700 : Hills(x, y) / 10; });
-  const VECTEUR shift = GridShift(*terrain);
-  const double headings[][2] = {{1, 1}, {-1, -1}, {1, -1}, {-1, 1}, {2, 1}, {-1, 2}, {1, 0}, {0, -1}};
-  int hits = 0, rays = 0;
-  for (const auto& heading : headings) {
-    for (int k = 0; k < 24; k++) {
-      // Falling at a few pitches from above the plateaus through a record corner below
-      // their tops (where the x and y exits tie), or a hair beside it; only beside it along
-      // the cells' split diagonal, where the line would run on the triangles' common edge.
-      const double hair = k % 2 || heading[0] == heading[1] ? 3e-6 : 0.0;
-      const VECTEUR corner(64.0 * (1 + k % 3) + hair, 64.0 * (1 + (k / 3) % 3), 8.0 + 9.0 * (k % 5));
-      const VECTEUR d = Normalised(VECTEUR(heading[0], heading[1], -0.03 - 0.04 * (k % 4)));
-      const VECTEUR o = corner - d * ((60.0 + 4.0 * (k % 3) - corner.z) / -d.z);
-      std::optional<double> expected = BruteForceFlatSurface(*terrain, o, d);
-      const std::optional<double> solid = BruteForceWallsAndFloor(*terrain, o, d);
-      if (solid && (!expected || *solid < *expected))
-        expected = solid;
-      auto hit = Nearest(*terrain, MakeRay(o - shift, d));
-      rays++;
-      ASSERT_EQ(hit.has_value(), expected.has_value()) << heading[0] << ", " << heading[1] << " ray " << k;
-      if (!hit)
-        continue;
-      hits++;
-      EXPECT_NEAR(hit->t, *expected, 2e-5) << heading[0] << ", " << heading[1] << " ray " << k;
+// Rays through the corners of level-3 records (64 x 64 cells), and of level-2 records
+// (16 x 16), of a checkerboard of low and tall records: the walk passes over the low ones
+// in a row, taking each next record from its exit planes, and at a corner the record it
+// expects is not the one the line comes to. Every hit agrees with brute force.
+TEST(TerrainTest, RaysThroughRecordCornersAgreeWithEveryTriangle) {
+  for (const int size : {64, 16}) {
+    SCOPED_TRACE(size);
+    auto terrain =
+        MakeTerrain(300, 270, [size](int x, int y) { return (x / size + y / size) % 2 ? 700 : Hills(x, y) / 10; });
+    const VECTEUR shift = GridShift(*terrain);
+    const double headings[][2] = {{1, 1}, {-1, -1}, {1, -1}, {-1, 1}, {2, 1}, {-1, 2}, {1, 0}, {0, -1}};
+    int hits = 0, rays = 0;
+    for (const auto& heading : headings) {
+      for (int k = 0; k < 24; k++) {
+        // Falling at a few pitches from above the plateaus through a record corner below
+        // their tops (where the x and y exits tie), or a hair beside it; only beside it along
+        // the cells' split diagonal, where the line would run on the triangles' common edge.
+        const double hair = k % 2 || heading[0] == heading[1] ? 3e-6 : 0.0;
+        const VECTEUR corner(size * (1 + k % 3) + hair, size * (1 + (k / 3) % 3), 8.0 + 9.0 * (k % 5));
+        const VECTEUR d = Normalised(VECTEUR(heading[0], heading[1], -0.03 - 0.04 * (k % 4)));
+        const VECTEUR o = corner - d * ((60.0 + 4.0 * (k % 3) - corner.z) / -d.z);
+        std::optional<double> expected = BruteForceFlatSurface(*terrain, o, d);
+        const std::optional<double> solid = BruteForceWallsAndFloor(*terrain, o, d);
+        if (solid && (!expected || *solid < *expected))
+          expected = solid;
+        auto hit = Nearest(*terrain, MakeRay(o - shift, d));
+        rays++;
+        ASSERT_EQ(hit.has_value(), expected.has_value()) << heading[0] << ", " << heading[1] << " ray " << k;
+        if (!hit)
+          continue;
+        hits++;
+        EXPECT_NEAR(hit->t, *expected, 2e-5) << heading[0] << ", " << heading[1] << " ray " << k;
+      }
     }
+    EXPECT_GT(hits, rays * 3 / 4);
   }
-  EXPECT_GT(hits, rays * 3 / 4);
 }
 
 // Normalising two vectors at once gives the bits of normalising each alone, also where
