@@ -21,6 +21,14 @@ bool SurfaceFlag1Of(const Terrain* terrain, TDrawInfo* di) {
   return HitFlagsOf(LandscapeMaterial(di, terrain->material)).surfaceFlag1;
 }
 
+// Whether a face crossing's coordinate v lies within [lo, hi], allowing a hair of rounding:
+// a ray aimed exactly at an edge of the box puts its crossing of either face a hair
+// outside the other, and would otherwise pass through the edge unseen.
+bool WithinFace(double v, double lo, double hi) {
+  constexpr double Hair = 1e-7;
+  return v >= lo - Hair && v <= hi + Hair;
+}
+
 }  // namespace
 
 // Construction and memory ---------------------------------------------------------------
@@ -192,7 +200,7 @@ BasicObject* Terrain::FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t
         return;
       const VECTEUR p = o + d * dist;
       const double other = axis == 0 ? p.y : p.x;
-      if (other >= 0.0 && other <= (axis == 0 ? height : width) && p.z >= floorZ && p.z < top)
+      if (WithinFace(other, 0.0, axis == 0 ? height : width) && p.z >= floorZ && p.z < top)
         best = dist;
     };
     if (d.x > 1e-5 && o.x < 0.0)
@@ -220,7 +228,7 @@ BasicObject* Terrain::FindNearestIntersection(Ray* ray, TDrawInfo* di, double& t
     if (d.z < -1e-5 && o.z > top) {
       const double dist = (top - o.z) / d.z;
       const VECTEUR p = o + d * dist;
-      if (dist >= 1e-5 && dist < best && p.x >= 0.0 && p.x <= width && p.y >= 0.0 && p.y <= height)
+      if (dist >= 1e-5 && dist < best && WithinFace(p.x, 0.0, width) && WithinFace(p.y, 0.0, height))
         best = dist;
     }
   }

@@ -843,6 +843,24 @@ TEST(TerrainTest, SideWallIsHitBelowTheEdgeProfileAndPassedAbove) {
   EXPECT_LT(surface->normal.x, 0.0);
 }
 
+// Rays aimed exactly at a vertical edge of the box, from many distances along the
+// diagonals: rounding puts the crossing of either side wall a hair outside the other, yet
+// the ray enters and hits the wall at the corner.
+TEST(TerrainTest, RaysThroughTheBoxCornersHitTheWallThere) {
+  auto terrain = MakeTerrain(16, 16, [](int, int) { return 100; });  // a slab from 0 to 8
+  const VECTEUR shift = GridShift(*terrain);
+  for (const double cx : {0.0, 16.0})
+    for (const double cy : {0.0, 16.0})
+      for (int k = 1; k <= 40; k++) {
+        const VECTEUR corner(cx, cy, 4.0);
+        const VECTEUR d = Normalised(VECTEUR(cx == 0.0 ? 1 : -1, cy == 0.0 ? 1 : -1, -0.01 * (k % 7)));
+        const double distance = 3.7 * k + 1.0 / k;
+        auto hit = Nearest(*terrain, MakeRay(corner - d * distance - shift, d));
+        ASSERT_TRUE(hit) << cx << ", " << cy << " at " << distance;
+        EXPECT_NEAR(hit->t, distance, 1e-6);
+      }
+}
+
 TEST(TerrainTest, RayFromBelowHitsTheFloorAtOnce) {
   auto terrain = MakeTerrain(16, 16, Hills);
   auto hit = Nearest(*terrain, MakeRay(VECTEUR(1, 2, -4), VECTEUR(0, 0, 2)));
