@@ -72,6 +72,11 @@ struct Walker {
       planes.ty = ExitY(cy, level, shift);
       planes.known = true;
     }
+    return Advance(planes, level, shift, t);
+  }
+
+  // Boundary for the record the planes hold.
+  [[gnu::always_inline]] double Advance(ExitPlanes& planes, int level, int shift, double t) const {
     if (planes.tx <= t || planes.ty <= t)
       return t;
     if (planes.tx <= planes.ty) {
@@ -118,6 +123,43 @@ struct Walker {
     return inside ? z >= rec.minAltitude * AltitudeStep : z <= rec.maxAltitude * AltitudeStep;
   }
 
+  // How a run of records passed over ends.
+  enum class Pass { Holds, HandBack, Rose };
+
+  // Passes over the records of one level that follow along the line from t (where the line
+  // enters the record `planes` expects) while they cannot hold the surface, taking each from
+  // the exit planes instead of converting the line's point to record indices. Holds: the
+  // record at t, (hx, hy), may hold the surface; its exit is in `exit`. HandBack: the
+  // general step, which confirms the record from the line's point, goes on from t; so at
+  // `until`, outside the parent record (columns x0 to x1 and rows y0 to y1 of the level,
+  // without the ends), and at a tie of the x and y exits, where the point may not be in the
+  // record expected. Rose (only with `rise`): from outside, the line has risen above the
+  // highest record.
+  [[gnu::always_inline]] Pass PassOver(ExitPlanes& planes, const ClusterBound* records, int nx, int x0, int x1, int y0,
+                                       int y1, int level, int shift, bool inside, bool rise, double until, double& t,
+                                       double& exit, int& hx, int& hy, unsigned long long& passed) const {
+    const unsigned wx = x1 - x0, wy = y1 - y0;
+    for (;;) {
+      const int cx = planes.cx, cy = planes.cy;
+      if (!(t < until) || static_cast<unsigned>(cx - x0) >= wx || static_cast<unsigned>(cy - y0) >= wy)
+        return Pass::HandBack;
+      const double z = r.At(t).z;
+      if (rise && !inside && r.d.z >= 0.0 && z > g.maxZ)
+        return Pass::Rose;
+      const double e = Advance(planes, level, shift, t);
+      if (e <= t)
+        return Pass::HandBack;
+      passed++;
+      if (Holds(records[cy * nx + cx], inside, z, e)) {
+        exit = e;
+        hx = cx;
+        hy = cy;
+        return Pass::Holds;
+      }
+      t = e;
+    }
+  }
+
   // Walks level-2 records of the level-3 records that may hold the surface, level-1
   // records inside those that may, and the cells inside those, calling visitor.Cell in
   // ray order, from t until tEnd or limit; a visitor that asks for it is not called for
@@ -125,6 +167,8 @@ struct Walker {
   template <class Visitor>
   bool Walk(double& t, double tEnd, double limit, Visitor& visitor) const {
     WalkCounts counts;
+    unsigned long long uncounted = 0;
+    const double until = std::min(tEnd, limit);
     ExitPlanes planes[4];    // per level: the expected record's exits
     int c3x = -1, c3y = -1;  // the level-3 record being walked through
     while (t < tEnd && t < limit) {
@@ -136,36 +180,17 @@ struct Walker {
       if (!Record(p.x, p.y, 4, g.n2x, g.n2y, cx, cy))
         return false;
       if (cx >> 2 != c3x || cy >> 2 != c3y) {
-        // A new level-3 record: passed over in one step when it cannot hold the surface.
-        int qx = cx >> 2, qy = cy >> 2;
+        // A new level-3 record: passed over in one step when it cannot hold the surface,
+        // and so are those that follow; one that may hold it goes back to the general step.
+        const int qx = cx >> 2, qy = cy >> 2;
         double exit3 = Boundary(planes[3], qx, qy, 3, 6, t);
         if (!Holds(g.level3[qy * g.n3x + qx], visitor.inside, p.z, exit3)) {
           if (exit3 <= t)
             return false;
           t = exit3;
-          // On over the level-3 records that follow along the line while they cannot hold
-          // the surface, taking each from the exit planes instead of the line's point. A
-          // record that may hold the surface, or one the point may not be in (where the
-          // line passes a corner or leaves the grid), goes back to the general step, which
-          // confirms it from the point.
-          for (;;) {
-            qx = planes[3].cx;
-            qy = planes[3].cy;
-            if (!(t < tEnd && t < limit) || qx < 0 || qy < 0 || qx >= g.n3x || qy >= g.n3y)
-              break;
-            const double z = r.At(t).z;
-            if (!visitor.inside && r.d.z >= 0.0 && z > g.maxZ)
-              return false;
-            exit3 = Boundary(planes[3], qx, qy, 3, 6, t);
-            if (exit3 <= t)
-              break;
-            if (Holds(g.level3[qy * g.n3x + qx], visitor.inside, z, exit3)) {
-              c3x = qx;
-              c3y = qy;
-              break;
-            }
-            t = exit3;
-          }
+          if (PassOver(planes[3], g.level3, g.n3x, 0, g.n3x, 0, g.n3y, 3, 6, visitor.inside, true, until, t, exit3, c3x,
+                       c3y, uncounted) == Pass::Rose)
+            return false;
           continue;
         }
         c3x = qx;
@@ -179,27 +204,10 @@ struct Walker {
         t = exit2;
         // Likewise over the level-2 records that follow inside the level-3 record; one
         // that may hold the surface is walked at once.
-        bool holds = false;
-        for (;;) {
-          const int nx = planes[2].cx, ny = planes[2].cy;
-          if (!(t < tEnd && t < limit) || nx < 0 || ny < 0 || nx >= g.n2x || ny >= g.n2y || nx >> 2 != c3x ||
-              ny >> 2 != c3y)
-            break;
-          const double z = r.At(t).z;
-          if (!visitor.inside && r.d.z >= 0.0 && z > g.maxZ)
-            return false;
-          const double exit = Boundary(planes[2], nx, ny, 2, 4, t);
-          if (exit <= t)
-            break;
-          counts.records++;
-          if (Holds(g.level2[ny * g.n2x + nx], visitor.inside, z, exit)) {
-            exit2 = exit;
-            holds = true;
-            break;
-          }
-          t = exit;
-        }
-        if (!holds)
+        const Pass pass = PassOver(planes[2], g.level2, g.n2x, c3x * 4, std::min(c3x * 4 + 4, g.n2x), c3y * 4,
+                                   std::min(c3y * 4 + 4, g.n2y), 2, 4, visitor.inside, false, until, t, exit2, cx, cy,
+                                   counts.records);
+        if (pass == Pass::HandBack)
           continue;
       }
       const double end2 = exit2 - 0.01;
@@ -208,12 +216,17 @@ struct Walker {
         int c1x, c1y;
         if (!Record(p.x, p.y, 2, g.n1x, g.n1y, c1x, c1y))
           return false;
-        const double exit1 = Boundary(planes[1], c1x, c1y, 1, 2, t);
+        double exit1 = Boundary(planes[1], c1x, c1y, 1, 2, t);
         if (exit1 <= t)
           return false;
         if (!Holds(g.level1[c1y * g.n1x + c1x], visitor.inside, p.z, exit1)) {
           t = exit1;
-          continue;
+          // And over the level-1 records that follow inside the level-2 record.
+          const Pass pass = PassOver(planes[1], g.level1, g.n1x, cx * 4, std::min(cx * 4 + 4, g.n1x), cy * 4,
+                                     std::min(cy * 4 + 4, g.n1y), 1, 2, visitor.inside, false, std::min(end2, until), t,
+                                     exit1, c1x, c1y, uncounted);
+          if (pass == Pass::HandBack)
+            continue;
         }
         const double end1 = exit1 - 0.01;
         do {
