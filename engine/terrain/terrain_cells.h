@@ -31,14 +31,20 @@ int SmoothSideOf(const TerrainGrid& g, int i, int j, const VECTEUR& p);
 // margin above the most a triangle's plane rises within that tolerance. Then neither
 // triangle can be met and the line has not sunk below the corners: the cell's tests would
 // find nothing. inv holds the reciprocals of the direction's x and y (1e8 for 0).
-[[gnu::always_inline]] inline bool LinePassesAboveCell(const TerrainGrid& g, const Line& r, const double inv[2], int i,
-                                                       int j) {
-  constexpr double Widen = 0.001;
+constexpr double CellWiden = 0.001;
+
+// The height that the line's lowest point over the widened cell (i, j) must exceed.
+[[gnu::always_inline]] inline double CellClearance(const TerrainGrid& g, int i, int j) {
   const double h00 = g.A(i, j), h10 = g.A(i + 1, j), h01 = g.A(i, j + 1), h11 = g.A(i + 1, j + 1);
   const double high = std::max(std::max(h00, h10), std::max(h01, h11));
   const double low = std::min(std::min(h00, h10), std::min(h01, h11));
-  double x0 = (i - Widen - r.o.x) * inv[0], x1 = (i + 1 + Widen - r.o.x) * inv[0];
-  double y0 = (j - Widen - r.o.y) * inv[1], y1 = (j + 1 + Widen - r.o.y) * inv[1];
+  return AltitudeStep * (high + (high - low) * 1e-3) + 1e-6;
+}
+
+[[gnu::always_inline]] inline bool LinePassesAboveCell(const TerrainGrid& g, const Line& r, const double inv[2], int i,
+                                                       int j) {
+  double x0 = (i - CellWiden - r.o.x) * inv[0], x1 = (i + 1 + CellWiden - r.o.x) * inv[0];
+  double y0 = (j - CellWiden - r.o.y) * inv[1], y1 = (j + 1 + CellWiden - r.o.y) * inv[1];
   if (x0 > x1)
     std::swap(x0, x1);
   if (y0 > y1)
@@ -46,7 +52,7 @@ int SmoothSideOf(const TerrainGrid& g, int i, int j, const VECTEUR& p);
   // The line's lowest point over the widened cell: where it leaves a falling line, where it
   // enters a rising one.
   const double lowest = r.o.z + r.d.z * (r.d.z < 0.0 ? std::min(x1, y1) : std::max(x0, y0));
-  return lowest > AltitudeStep * (high + (high - low) * 1e-3) + 1e-6;
+  return lowest > CellClearance(g, i, j);
 }
 
 }  // namespace terrain_detail

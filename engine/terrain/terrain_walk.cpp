@@ -4,6 +4,7 @@
 #include "engine/terrain/terrain_walk.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/terrain/terrain_cells.h"
 
@@ -44,15 +45,19 @@ struct Walker {
   double inv[2];      // reciprocal direction components (1e8 for a zero component)
   double step[2][4];  // per axis and level (cell, levels 1 to 3): how far past the boundary
   int ahead[2];       // per axis: the index change of the record entered across an exit
+  double guard[2];    // per axis: how far along the line it moves twice StepPast
+  double widen[2];    // per axis: how far along the line it moves CellWiden - StepPast
 
   Walker(const TerrainGrid& grid, const Line& line) : g(grid), r(line) {
     const double d[2] = {line.d.x, line.d.y};
-    const double offsets[4] = {1.0, 4.0, 16.0, 64.0};
+    static constexpr double forward[4] = {1.0 + StepPast, 4.0 + StepPast, 16.0 + StepPast, 64.0 + StepPast};
+    static constexpr double backward[4] = {-StepPast, -StepPast, -StepPast, -StepPast};
     for (int a = 0; a < 2; a++) {
       inv[a] = d[a] != 0.0 ? 1.0 / d[a] : 1e8;
       ahead[a] = d[a] >= 0.0 ? 1 : -1;
-      for (int level = 0; level < 4; level++)
-        step[a][level] = d[a] >= 0.0 ? offsets[level] + StepPast : -StepPast;
+      std::copy_n(d[a] >= 0.0 ? forward : backward, 4, step[a]);
+      guard[a] = 2.0 * StepPast * std::abs(inv[a]);
+      widen[a] = (CellWiden - StepPast) * std::abs(inv[a]);
     }
   }
 
@@ -230,19 +235,42 @@ struct Walker {
         }
         const double end1 = exit1 - 0.01;
         do {
-          p = r.At(t);
-          if (!(p.x > -1.0 && p.y > -1.0))
-            return false;
-          const int i = Trunc(p.x), j = Trunc(p.y);
-          if (i > g.width || j > g.height)
-            return false;
+          // The cell the planes expect when the line at t lies well inside it, short of both
+          // its exits by twice StepPast; else (at a corner, a record's first cell, the
+          // grid's edge) the cell holding the line's point.
+          int i = planes[0].cx, j = planes[0].cy;
+          if (!(planes[0].known && planes[0].tx - t > guard[0] && planes[0].ty - t > guard[1] &&
+                static_cast<unsigned>(i) <= static_cast<unsigned>(g.width) &&
+                static_cast<unsigned>(j) <= static_cast<unsigned>(g.height))) {
+            p = r.At(t);
+            if (!(p.x > -1.0 && p.y > -1.0))
+              return false;
+            i = Trunc(p.x);
+            j = Trunc(p.y);
+            if (i > g.width || j > g.height)
+              return false;
+          }
           counts.cells++;
-          if (!(visitor.skipCellsAbove && LinePassesAboveCell(g, r, inv, i, j))) {
+          const double next = Boundary(planes[0], i, j, 0, 0, t);
+          bool above = false;
+          if (visitor.skipCellsAbove) {
+            if (r.d.z < 0.0 && next > t) {
+              // A falling line is lowest where it leaves the widened cell: no later than
+              // the nearer of the cell's exits, each moved out to the widened side (the
+              // planes have moved on across the one left by).
+              const double tx = planes[0].cx != i ? next : planes[0].tx;
+              const double ty = planes[0].cy != j ? next : planes[0].ty;
+              above = r.o.z + r.d.z * std::min(tx + widen[0], ty + widen[1]) > CellClearance(g, i, j);
+            } else {
+              above = LinePassesAboveCell(g, r, inv, i, j);
+            }
+          }
+          if (!above) {
+            p = r.At(t);
             const CellResult result = visitor.Cell(i, j, t, p);
             if (result != CellResult::Continue)
               return result == CellResult::Hit;
           }
-          const double next = Boundary(planes[0], i, j, 0, 0, t);
           if (next <= t)
             return false;
           t = next;
