@@ -212,11 +212,13 @@ Terrain* ReadTerrain(ReadContext& ctx, Fields& f) {
       return nullptr;
     }
     // Picture rows run top to bottom; grid rows run along +y, so the top row is the far one.
-    for (int y = 0; y < picture.height; y++)
-      for (int x = 0; x < picture.width; x++) {
-        const int sample = picture.samples[static_cast<size_t>(picture.height - 1 - y) * picture.width + x];
-        terrain->SetAltitude(x, y, picture.sixteenBit ? sample >> 1 : sample);
-      }
+    const int shift = picture.sixteenBit ? 1 : 0;
+    for (int y = 0; y < picture.height; y++) {
+      const uint16_t* samples = &picture.samples[static_cast<size_t>(picture.height - 1 - y) * picture.width];
+      int16_t* row = terrain->AltitudeRow(y);
+      for (int x = 0; x < picture.width; x++)
+        row[x] = static_cast<int16_t>(samples[x] >> shift);
+    }
   } else {
     if (!widthNode || !heightNode) {
       ctx.Error(at, "a function terrain needs its width and height in grid points");

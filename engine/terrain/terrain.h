@@ -67,6 +67,10 @@ class Terrain : public Obj, public BlockObject {
   void SetAltitude(int x, int y, int altitude);
   // (x, y) is a data point: 0 <= x < width and 0 <= y < height.
   bool DansRelief(int x, int y) const;
+  // Data points (0, y) to (width - 1, y) of row y, 0 <= y < height, in order: a whole grid
+  // is filled and scanned a row at a time through these rather than a point at a time.
+  int16_t* AltitudeRow(int y) { return altitudes + static_cast<size_t>(y + 1) * (width + 3) + 1; }
+  const int16_t* AltitudeRow(int y) const { return altitudes + static_cast<size_t>(y + 1) * (width + 3) + 1; }
 
   // Subtracts the lowest data altitude from every point, guard ring included.
   void ZeroMinimumAltitudes();

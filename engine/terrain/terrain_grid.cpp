@@ -50,9 +50,11 @@ void Terrain::ZeroMinimumAltitudes() {
   Lock();
   if (altitudes && width > 0 && height > 0) {
     int lowest = 32767;
-    for (int y = 0; y < height; y++)
+    for (int y = 0; y < height; y++) {
+      const int16_t* row = AltitudeRow(y);
       for (int x = 0; x < width; x++)
-        lowest = std::min(lowest, static_cast<int>(GetAltitude(x, y)));
+        lowest = std::min(lowest, static_cast<int>(row[x]));
+    }
     const size_t count = static_cast<size_t>(width + 3) * (height + 3);
     for (size_t k = 0; k < count; k++)
       altitudes[k] = static_cast<int16_t>(altitudes[k] - lowest);
@@ -81,14 +83,16 @@ void Terrain::PrepareClusters() {
     const int n1x = Level1Width(), n1y = Level1Height();
     for (int cy = 0; cy < n1y; cy++)
       for (int cx = 0; cx < n1x; cx++) {
-        ClusterBound b{-32768, 32767};
-        for (int y = 4 * cy; y <= 4 * cy + 4 && y < height; y++)
-          for (int x = 4 * cx; x <= 4 * cx + 4 && x < width; x++) {
-            const int a = GetAltitude(x, y);
-            b.maxAltitude = std::max(b.maxAltitude, a);
-            b.minAltitude = std::min(b.minAltitude, a);
+        int highest = -32768, lowest = 32767;
+        const int xEnd = std::min(4 * cx + 5, static_cast<int>(width));
+        for (int y = 4 * cy; y <= 4 * cy + 4 && y < height; y++) {
+          const int16_t* row = AltitudeRow(y);
+          for (int x = 4 * cx; x < xEnd; x++) {
+            highest = std::max(highest, static_cast<int>(row[x]));
+            lowest = std::min(lowest, static_cast<int>(row[x]));
           }
-        clusters[cy * n1x + cx] = b;
+        }
+        clusters[cy * n1x + cx] = ClusterBound{highest, lowest};
       }
     // Levels 2 and 3: 4 x 4 records of the level below that start on the grid.
     auto combine = [&](const ClusterBound* below, int belowStride, ClusterBound* level, int nx, int ny, int span) {
