@@ -30,7 +30,8 @@ std::string OpenFailure(int code) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error) {
+template <class Bytes>
+bool ReadWholeFile(const std::string& path, size_t maxBytes, Bytes& bytes, std::string& error) {
   bytes.clear();
   const bool standardInput = path == "-";
   // Non-blocking: opening a FIFO without a writer returns at once instead of waiting.
@@ -78,7 +79,7 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes,
     }
     if (got == 0)
       break;
-    bytes.append(buffer, static_cast<size_t>(got));
+    bytes.insert(bytes.end(), buffer, buffer + got);
   }
   if (!standardInput)
     close(fd);
@@ -93,3 +94,6 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes,
   }
   return true;
 }
+
+template bool ReadWholeFile(const std::string&, size_t, std::string&, std::string&);
+template bool ReadWholeFile(const std::string&, size_t, LargeFileBytes&, std::string&);

@@ -580,7 +580,7 @@ bool DecodeHeightMap(const unsigned char* data, size_t size, const std::string& 
 }
 
 bool ReadHeightMap(const std::string& path, int maxSide, HeightMap& map, std::string& error) {
-  std::string bytes;
+  LargeFileBytes bytes;
   if (!ReadWholeFile(path, MaxHeightMapFileBytes, bytes, error)) {
     error = path + ": " + error;
     return false;

@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "engine/platform/device_context.h"
+#include "engine/platform/large_memory.h"
 
 // A 24-bit picture: rows top to bottom, each pixel red, green, blue.
 struct Picture {
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> rgb;
+  std::vector<uint8_t, LargeAllocator<uint8_t>> rgb;
 
   Picture() = default;
   Picture(int w, int h) : width(w), height(h), rgb(static_cast<size_t>(w) * h * 3, 0) {}
@@ -103,7 +104,7 @@ struct HeightMap {
   int width = 0;
   int height = 0;
   bool sixteenBit = false;
-  std::vector<uint16_t> samples;  // rows top to bottom
+  std::vector<uint16_t, LargeAllocator<uint16_t>> samples;  // rows top to bottom
 };
 
 // Largest height-map file read, in bytes.

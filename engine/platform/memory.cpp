@@ -1,9 +1,12 @@
 #include "engine/platform/memory.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "engine/platform/large_memory.h"
 
 // The lock count is atomic: render threads pin the same picture blocks at once.
 struct MemoryBlock {
@@ -33,13 +36,16 @@ void SetAllocationFailureAfter(long successes) { allocationsBeforeFailure = succ
 HGLOBAL GlobalAlloc(unsigned flags, size_t bytes) {
   if (InjectedFailure())
     return nullptr;
-  // One byte at least, so that an empty block still has an address to lock.
-  void* data = (flags & GMEM_ZEROINIT) ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1);
+  // One byte at least, so that an empty block still has an address to lock. Large
+  // blocks (terrain grids, pictures) are mapped apart, and always zero-filled.
+  void* data = bytes >= LargeBlockBytes  ? AllocateLarge(bytes)
+               : (flags & GMEM_ZEROINIT) ? std::calloc(bytes ? bytes : 1, 1)
+                                         : std::malloc(bytes ? bytes : 1);
   if (!data)
     return nullptr;
   MemoryBlock* block = new (std::nothrow) MemoryBlock{data, bytes, 0};
   if (!block)
-    std::free(data);
+    FreeLarge(data, bytes);
   return block;
 }
 
@@ -62,11 +68,21 @@ bool GlobalUnlock(HGLOBAL block) {
 HGLOBAL GlobalReAlloc(HGLOBAL block, size_t bytes, unsigned flags) {
   if (!block || InjectedFailure())
     return nullptr;
-  void* data = std::realloc(block->data, bytes ? bytes : 1);
-  if (!data)
-    return nullptr;
-  if ((flags & GMEM_ZEROINIT) && bytes > block->size)
-    std::memset(static_cast<char*>(data) + block->size, 0, bytes - block->size);
+  void* data;
+  if (bytes >= LargeBlockBytes || block->size >= LargeBlockBytes) {
+    // To or from a mapped block: a new block (zero-filled), the contents copied over.
+    data = AllocateLarge(bytes);
+    if (!data)
+      return nullptr;
+    std::memcpy(data, block->data, std::min(bytes, block->size));
+    FreeLarge(block->data, block->size);
+  } else {
+    data = std::realloc(block->data, bytes ? bytes : 1);
+    if (!data)
+      return nullptr;
+    if ((flags & GMEM_ZEROINIT) && bytes > block->size)
+      std::memset(static_cast<char*>(data) + block->size, 0, bytes - block->size);
+  }
   block->data = data;
   block->size = bytes;
   return block;
@@ -74,7 +90,7 @@ HGLOBAL GlobalReAlloc(HGLOBAL block, size_t bytes, unsigned flags) {
 
 HGLOBAL GlobalFree(HGLOBAL block) {
   if (block) {
-    std::free(block->data);
+    FreeLarge(block->data, block->size);
     delete block;
   }
   return nullptr;

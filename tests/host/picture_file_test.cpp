@@ -299,7 +299,7 @@ TEST_F(PictureFiles, GreyPngHeightMapsReadAsStbReadsThem) {
     void* samples = c.depth == 16 ? static_cast<void*>(stbi_load_16_from_memory(bytes, size, &w, &h, &channels, 1))
                                   : static_cast<void*>(stbi_load_from_memory(bytes, size, &w, &h, &channels, 1));
     ASSERT_NE(samples, nullptr) << name;
-    std::vector<uint16_t> expected(static_cast<size_t>(w) * h);
+    decltype(HeightMap::samples) expected(static_cast<size_t>(w) * h);
     for (size_t i = 0; i < expected.size(); i++)
       expected[i] = c.depth == 16 ? static_cast<stbi_us*>(samples)[i] : static_cast<stbi_uc*>(samples)[i];
     stbi_image_free(samples);
@@ -383,7 +383,7 @@ TEST_F(PictureFiles, PnmHeightMapsOfEveryKindReadExactly) {
   const struct {
     std::string file;
     bool sixteenBit;
-    std::vector<uint16_t> samples;  // 2 x 1
+    decltype(HeightMap::samples) samples;  // 2 x 1
   } cases[] = {
       {"P5\n2 1\n255\n\x07\xff", false, {7, 255}},
       {"P5 2 1 65535 " + be16({1000, 65535}), true, {1000, 65535}},
@@ -458,7 +458,7 @@ TEST_F(PictureFiles, HeightMapHeadersThatClaimTooMuchAreRefusedFirst) {
   HeightMap grey;
   std::string greyError;
   ASSERT_TRUE(ReadHeightMap("grey.bmp", 8192, grey, greyError)) << greyError;
-  EXPECT_EQ(grey.samples, (std::vector<uint16_t>{10, 200}));  // the top row first
+  EXPECT_EQ(grey.samples, (decltype(HeightMap::samples){10, 200}));  // the top row first
 
   const struct {
     const char* file;

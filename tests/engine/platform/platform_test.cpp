@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/platform/large_memory.h"
 #include "engine/platform/memory.h"
 #include "engine/platform/messages.h"
 
@@ -38,6 +39,42 @@ TEST(MemoryBlocks, ReallocationKeepsContentsAndZeroFillsGrowth) {
   GlobalFree(block);
 }
 
+// Blocks of LargeBlockBytes and more are mapped apart: growing into one, within one and
+// out of one keeps the contents and zero-fills what is new.
+TEST(MemoryBlocks, ReallocationAcrossTheLargeBlockSizeKeepsContents) {
+  const size_t sizes[] = {4, LargeBlockBytes + 5, 3 * LargeBlockBytes, LargeBlockBytes - 1, 100, 2 * LargeBlockBytes};
+  auto pattern = [](size_t i) { return static_cast<unsigned char>(i * 7 % 251 + 1); };
+  HGLOBAL block = GlobalAlloc(GHND, sizes[0]);
+  ASSERT_NE(block, nullptr);
+  size_t size = 0;  // the bytes that hold the pattern
+  for (size_t next : sizes) {
+    ASSERT_EQ(GlobalReAlloc(block, next, GMEM_ZEROINIT), block) << next;
+    ASSERT_EQ(GlobalSize(block), next);
+    auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+    size_t wrong = 0;
+    for (size_t i = 0; i < next; i++)
+      wrong += bytes[i] != (i < size ? pattern(i) : 0);
+    EXPECT_EQ(wrong, 0u) << size << " to " << next;
+    for (size_t i = 0; i < next; i++)
+      bytes[i] = pattern(i);
+    GlobalUnlock(block);
+    size = next;
+  }
+  GlobalFree(block);
+  // A large block starts zero-filled, a fresh one as much as a reused one.
+  for (int round = 0; round < 2; round++) {
+    HGLOBAL large = GlobalAlloc(GHND, LargeBlockBytes * 2 + 1);
+    auto* bytes = static_cast<unsigned char*>(GlobalLock(large));
+    size_t nonZero = 0;
+    for (size_t i = 0; i < GlobalSize(large); i++)
+      nonZero += bytes[i] != 0;
+    EXPECT_EQ(nonZero, 0u);
+    std::memset(bytes, 0xAB, GlobalSize(large));
+    GlobalUnlock(large);
+    GlobalFree(large);
+  }
+}
+
 TEST(MemoryBlocks, FailuresGiveNullAndKeepTheOldBlock) {
   SetAllocationFailureAfter(0);
   EXPECT_EQ(GlobalAlloc(GHND, 16), nullptr);
@@ -61,9 +98,7 @@ TEST(MemoryBlocks, FailuresGiveNullAndKeepTheOldBlock) {
   EXPECT_EQ(GlobalReAlloc(nullptr, 4, 0), nullptr);
 }
 
-TEST(MemoryBlocks, AnImpossibleSizeFailsCleanly) {
-  EXPECT_EQ(GlobalAlloc(GHND, static_cast<size_t>(-1) / 2), nullptr);
-}
+TEST(MemoryBlocks, AnImpossibleSizeFailsCleanly) { EXPECT_EQ(GlobalAlloc(GHND, static_cast<size_t>(-1) / 2), nullptr); }
 
 std::string lastCaption, lastText;
 MessageIcon lastIcon;
@@ -78,8 +113,7 @@ TEST(Messages, OutOfMemoryShowsTheSharedStopMessage) {
   MessageOutOfmemory();
   SetMessageBoxHandler(previous);
   EXPECT_EQ(lastCaption, "Orvelle");
-  EXPECT_EQ(lastText,
-            "Out of memory ! Crash imminent... Save your landscape immediately under a new name, then exit.");
+  EXPECT_EQ(lastText, "Out of memory ! Crash imminent... Save your landscape immediately under a new name, then exit.");
   EXPECT_EQ(lastIcon, MessageIconStop);
 }
 
