@@ -27,8 +27,15 @@ struct Model {
 };
 
 // Loads `path`. On failure returns false with `error` saying what is wrong, and leaves
-// nothing allocated.
+// nothing allocated. The first call opens the model importer, a module of its own (assimp
+// is loaded with it, not at every start); when it is missing every call says so.
 bool LoadModel(const std::string& path, const ModelOptions& options, Model& model, std::string& error);
+
+// The importer module's entry, which LoadModel finds by this name: LoadModel for a path
+// known to be a regular file.
+using ImportModelFunction = bool(const std::string& path, const ModelOptions& options, Model& model,
+                                 std::string& error);
+extern "C" ImportModelFunction ImportModelFile;
 
 // Gives every triangle the landscape material its file material maps to: map[i] for file
 // material i, the mesh's own material for file materials beyond the map.

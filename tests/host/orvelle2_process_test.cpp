@@ -43,8 +43,8 @@ class Orvelle2 : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder); }
 
   // Starts orvelle2 in the test folder with standard error captured into a file.
-  pid_t Start(const std::vector<std::string>& args) {
-    std::vector<std::string> all = {ORVELLE2_BINARY};
+  pid_t Start(const std::vector<std::string>& args, const std::string& program = ORVELLE2_BINARY) {
+    std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all)
@@ -75,7 +75,9 @@ class Orvelle2 : public ::testing::Test {
     return run;
   }
 
-  Outcome Orvelle(const std::vector<std::string>& args) { return Wait(Start(args)); }
+  Outcome Orvelle(const std::vector<std::string>& args, const std::string& program = ORVELLE2_BINARY) {
+    return Wait(Start(args, program));
+  }
 
   void Write(const std::string& name, const std::string& text) { std::ofstream(folder / name) << text; }
 
@@ -119,6 +121,26 @@ TEST_F(Orvelle2, BadInputIsRefusedWithStatusTwoAndNothingWritten) {
   }
   Outcome unknown = Orvelle({"unknown.json", "-oout.png"});
   EXPECT_NE(unknown.errors.find("unknown.json:2:3:"), std::string::npos) << unknown.errors;
+}
+
+TEST_F(Orvelle2, TheModelImporterIsNeededOnlyByLandscapesWithModels) {
+  const fs::path model = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples/models/pyramid.obj";
+  Write("model.json", R"({ "Materials": [ {} ], "Objects": [ { "type": "Mesh", "File": ")" + model.string() + R"(" },
+    { "type": "Camera", "centre": [0, -5, 1], "Direction": [0, 1, 0] } ] })");
+  Outcome built = Orvelle({"model.json", "-x16", "-y12", "-oout.png"});
+  EXPECT_EQ(built.status, 0) << built.errors;
+  EXPECT_TRUE(fs::exists(folder / "out.png"));
+  // A copy of the program without the module beside it: no model, no module needed.
+  fs::create_directories(folder / "bin");
+  fs::copy_file(ORVELLE2_BINARY, folder / "bin/orvelle2");
+  const std::string copy = (folder / "bin/orvelle2").string();
+  Outcome plain = Orvelle({"-x16", "-y12", "-oplain.png"}, copy);
+  EXPECT_EQ(plain.status, 0) << plain.errors;
+  EXPECT_TRUE(fs::exists(folder / "plain.png"));
+  Outcome missing = Orvelle({"model.json", "-x16", "-y12", "-omissing.png"}, copy);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.errors.find("the model importer " + folder.string() + "/"), std::string::npos) << missing.errors;
+  EXPECT_FALSE(fs::exists(folder / "missing.png"));
 }
 
 TEST_F(Orvelle2, TakesTheBatchRenderersCommandLine) {
@@ -261,7 +283,6 @@ TEST_F(Orvelle2, AFullDiskFailsWithStatusOneAndKeepsTheCheckpoint) {
   EXPECT_NE(run.errors.find("out.bmp: cannot write"), std::string::npos) << run.errors;
   EXPECT_EQ(Read("stdout.txt"), "");
   EXPECT_FALSE(fs::exists(folder / "out.bmp"));
-
 }
 
 }  // namespace

@@ -19,6 +19,12 @@ endif()
 if(NOT EXISTS ${WORK_DIR}/default.png)
   message(FATAL_ERROR "the installed orvelle2 wrote no picture")
 endif()
+# Models are read by a module that the installed orvelle2 finds in the prefix.
+execute_process(COMMAND ${WORK_DIR}/prefix/bin/orvelle2 ${SOURCE_DIR}/../../examples/models.json -x16 -y12 -q0 --quiet
+  -o ${WORK_DIR}/models.png WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE rc)
+if(rc OR NOT EXISTS ${WORK_DIR}/models.png)
+  message(FATAL_ERROR "the installed orvelle2 does not render a landscape with models (${rc})")
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
   -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix RESULT_VARIABLE rc)
 if(rc)
