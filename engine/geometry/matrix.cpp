@@ -103,11 +103,6 @@ Matrix operator*(const Matrix& a, const Matrix& b) {
   return result;
 }
 
-double Matrix::ColumnLength(int j) const {
-  double x = m[0][j], y = m[1][j], z = m[2][j];
-  return std::sqrt(x * x + y * y + z * z);
-}
-
 namespace {
 
 // The determinant of the 3x3 part, and whether it is too small against its terms to invert.

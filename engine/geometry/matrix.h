@@ -50,7 +50,10 @@ struct Matrix {
                    m[0][2] * v.x + m[1][2] * v.y + m[2][2] * v.z);
   }
   // Length of column j: the size of the object along its j-th axis.
-  double ColumnLength(int j) const;
+  double ColumnLength(int j) const {
+    const double x = m[0][j], y = m[1][j], z = m[2][j];
+    return std::sqrt(x * x + y * y + z * z);
+  }
 };
 
 #pragma pack(pop)

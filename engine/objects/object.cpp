@@ -140,7 +140,7 @@ void TObject3D::SetWireFrameColor(unsigned char c) { flags = (flags & ~ColourMas
 
 // Obj -----------------------------------------------------------------------
 
-Obj::Obj(unsigned materialIndex) : TObject3D(materialIndex) {}
+Obj::Obj(unsigned materialIndex) : TObject3D(materialIndex) { isObj = true; }
 
 void Obj::UpdateInverse() {
   // A singular forward matrix (a zero scale) keeps the previous inverse.

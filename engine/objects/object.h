@@ -50,6 +50,9 @@ class BasicObject {
   char name[24] = {};
   ObjectType type = TypeBoundingVolume;
   float size = 10.0f;
+  // Set by Obj's constructor: the object is an Obj, so hit code finds its transform
+  // without a dynamic_cast on every hit (see AsObj).
+  bool isObj = false;
   BasicObject* parent = nullptr;
 
   BasicObject() = default;
@@ -162,6 +165,9 @@ class Obj : public TObject3D {
   // Refreshes forward's angles and slants from its matrix.
   void RefreshAngles();
 };
+
+// The object as an Obj (one with a transform), or null.
+inline Obj* AsObj(BasicObject* object) { return object && object->isObj ? static_cast<Obj*>(object) : nullptr; }
 
 class Planar : public Obj {
  public:

@@ -45,7 +45,7 @@ void CompleteHit(BasicObject* object, const VECTEUR& point, const VECTEUR& norma
   objectPoint = point;
   objectNormal = normal;
   worldNormal = normal;
-  if (Obj* obj = dynamic_cast<Obj*>(object)) {
+  if (Obj* obj = AsObj(object)) {
     worldNormal = obj->inverse.TransposeTimes(normal);
     const double sx = obj->forward.ColumnLength(0), sy = obj->forward.ColumnLength(1);
     const double sz = obj->forward.ColumnLength(2);
