@@ -454,6 +454,68 @@ float EvaluateLayer(const FNCT& layer, Point p, const Surface& surface) {
   }
 }
 
+// A layer at several points: the procedural kinds with a base formula choose it once and
+// run the template at each point; every other layer is evaluated point by point.
+void EvaluateLayerAt(const FNCT& layer, const Point* p, int count, const Surface& surface, float* values) {
+  const bool shared = !layer.Rotate && layer.FunctionClass == ProceduralLayer && layer.Kind != 8 && layer.Kind != 9 &&
+                      layer.Kind != 10 && layer.Kind != 17;
+  if (!shared) {
+    for (int i = 0; i < count; i++)
+      values[i] = EvaluateLayer(layer, p[i], surface);
+    return;
+  }
+  for (int i = 0; i < count; i++)
+    values[i] = 0.0f;  // the kinds without a base formula
+  WithBase(layer.Kind, layer, 0.0f, [&](auto base, Axes axes) {
+    for (int i = 0; i < count; i++)
+      values[i] = ProceduralValue(layer, p[i], base, axes);
+    return 0.0f;
+  });
+}
+
+// The start value of a combination mode, the combination of a layer value l into the
+// accumulated a, and the final mapping into [0, 1].
+inline float CombinationStart(int mode) {
+  switch (mode) {
+    case 2:
+    case 5:
+    case 7:
+      return 1.0f;
+    case 4:
+      return -1.0f;
+    default:
+      return 0.0f;
+  }
+}
+
+inline float CombineLayer(int mode, float a, float l) {
+  switch (mode) {
+    case 2:
+      return a * (l + 1.0f);
+    case 4:
+      return std::max(a, l);
+    case 5:
+      return std::min(a, l);
+    case 6:
+      return std::fabs(l) > std::fabs(a) ? l : a;
+    case 7:
+      return std::fabs(l) < std::fabs(a) ? l : a;
+    case 8:
+      return a + ((a + 1.0f) * 0.15f + 0.7f) * l;
+    case 9:
+      return a + l * ((1.0f - std::fabs(a)) * 0.3f + 0.7f);
+    default:
+      return a + l;
+  }
+}
+
+inline float CombinationResult(int mode, float a) {
+  if (mode == 2)
+    a -= 1.0f;
+  const float result = a >= -1.0f ? (a + 1.0f) * 0.5f : 0.0f;
+  return std::min(result, 1.0f);
+}
+
 }  // namespace
 
 float Fonction3D::ExtraireFonction(float x, float y, float z, VECTEUR normal, BasicObject* object,
@@ -461,53 +523,30 @@ float Fonction3D::ExtraireFonction(float x, float y, float z, VECTEUR normal, Ba
   const Point p{x, y, z};
   const Surface surface{normal, object, useObject, PreparedSize};
   const int mode = CombineMode;
-  float a;
-  switch (mode) {
-    case 2:
-    case 5:
-    case 7:
-      a = 1.0f;
-      break;
-    case 4:
-      a = -1.0f;
-      break;
-    default:
-      a = 0.0f;
+  float a = CombinationStart(mode);
+  for (const FNCT& layer : Layers)
+    a = CombineLayer(mode, a, EvaluateLayer(layer, p, surface) + layer.Offset);
+  return CombinationResult(mode, a);
+}
+
+void Fonction3D::ExtraireFonctions(const VECTEUR* points, int count, VECTEUR normal, BasicObject* object,
+                                   bool useObject, float* values) const {
+  count = std::clamp(count, 0, MaxPointsAtOnce);
+  Point p[MaxPointsAtOnce];
+  float a[MaxPointsAtOnce], l[MaxPointsAtOnce];
+  const int mode = CombineMode;
+  for (int i = 0; i < count; i++) {
+    p[i] = Point{static_cast<float>(points[i].x), static_cast<float>(points[i].y), static_cast<float>(points[i].z)};
+    a[i] = CombinationStart(mode);
   }
+  const Surface surface{normal, object, useObject, PreparedSize};
   for (const FNCT& layer : Layers) {
-    const float l = EvaluateLayer(layer, p, surface) + layer.Offset;
-    switch (mode) {
-      case 2:
-        a *= l + 1.0f;
-        break;
-      case 4:
-        a = std::max(a, l);
-        break;
-      case 5:
-        a = std::min(a, l);
-        break;
-      case 6:
-        if (std::fabs(l) > std::fabs(a))
-          a = l;
-        break;
-      case 7:
-        if (std::fabs(l) < std::fabs(a))
-          a = l;
-        break;
-      case 8:
-        a += ((a + 1.0f) * 0.15f + 0.7f) * l;
-        break;
-      case 9:
-        a += l * ((1.0f - std::fabs(a)) * 0.3f + 0.7f);
-        break;
-      default:
-        a += l;
-    }
+    EvaluateLayerAt(layer, p, count, surface, l);
+    for (int i = 0; i < count; i++)
+      a[i] = CombineLayer(mode, a[i], l[i] + layer.Offset);
   }
-  if (mode == 2)
-    a -= 1.0f;
-  const float result = a >= -1.0f ? (a + 1.0f) * 0.5f : 0.0f;
-  return std::min(result, 1.0f);
+  for (int i = 0; i < count; i++)
+    values[i] = CombinationResult(mode, a[i]);
 }
 
 float Fonction3D::ExtraireFonction(VECTEUR point, VECTEUR normal, BasicObject* object, bool useObject) const {

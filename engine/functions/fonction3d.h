@@ -117,6 +117,12 @@ class Fonction3D : public FunctionFields {
   float ExtraireFonction(VECTEUR point, VECTEUR normal, BasicObject* object, bool useObject) const;
   float ExtraireFonction(float x, float y, float z, float nx, float ny, float nz, BasicObject* object,
                          bool useObject) const;
+  // The values at `count` points (at most MaxPointsAtOnce), each exactly as
+  // ExtraireFonction gives it, with each layer's kind chosen once for all of them (a bump's
+  // finite differences).
+  static constexpr int MaxPointsAtOnce = 4;
+  void ExtraireFonctions(const VECTEUR* points, int count, VECTEUR normal, BasicObject* object, bool useObject,
+                         float* values) const;
 
   // Folds the owner's size and scale into the layers and normalises the amplitudes for a
   // render; DePreparer, with the same arguments, restores the values the user entered.

@@ -65,10 +65,6 @@ struct Context {
   bool reflections, transparency;
 };
 
-float FilteredBump(const Texture& m, const VECTEUR& p, const VECTEUR& n, BasicObject* object) {
-  return ExtraireFiltre(10000.0f * m.BumpFunction.ExtraireFonction(p, n, object, m.WorldCoordinates), &m.BumpFilter);
-}
-
 bool Evaluate(const Texture* m, const Context& c, Surface& s);
 
 void Blend(const Surface& a, const Surface& b, float colourFactor, float parameterFactor, Surface& s) {
@@ -183,12 +179,15 @@ bool Evaluate(const Texture* m, const Context& c, Surface& s) {
   if (!layers.IsEmpty() && layers[layers.LowerBound()].Kind != 0) {
     // A step of zero would divide by zero: keep it above the hit tolerance.
     const double step = c.bumpStep > 1e-5f ? c.bumpStep : 1e-5;
-    const float h0 = FilteredBump(*m, point, n, c.object);
-    const float hx = FilteredBump(*m, point + VECTEUR(step, 0, 0), n, c.object);
-    const float hy = FilteredBump(*m, point + VECTEUR(0, step, 0), n, c.object);
-    const float hz = FilteredBump(*m, point + VECTEUR(0, 0, step), n, c.object);
-    s.gradient = VECTEUR(hx - h0, hy - h0, hz - h0) * (m->BumpDepth / step);
-    s.height = h0;
+    // The filtered bump height at the point and one step along each axis.
+    const VECTEUR at[4] = {point, point + VECTEUR(step, 0, 0), point + VECTEUR(0, step, 0),
+                           point + VECTEUR(0, 0, step)};
+    float h[4];
+    m->BumpFunction.ExtraireFonctions(at, 4, n, c.object, m->WorldCoordinates, h);
+    for (float& v : h)
+      v = ExtraireFiltre(10000.0f * v, &m->BumpFilter);
+    s.gradient = VECTEUR(h[1] - h[0], h[2] - h[0], h[3] - h[0]) * (m->BumpDepth / step);
+    s.height = h[0];
     s.bumped = true;
   }
   return true;

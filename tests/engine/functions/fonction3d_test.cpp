@@ -345,6 +345,44 @@ TEST_F(Function, TheThreeEvaluationFormsAgree) {
   EXPECT_EQ(f.ExtraireFonction(1.25f, -3.5f, 0.75f, 0.0f, 0.0f, 1.0f, nullptr, true), a);
 }
 
+// Brute-force cross-check: several points at once give each point, bit for bit, the value
+// it has alone, for every kind, with octaves, turbulence, rotation and two layers combined
+// by each mode. Points come in groups of four close ones, as a bump's differences do.
+TEST_F(Function, SeveralPointsAtOnceGiveEachPointItsOwnValue) {
+  const auto points = RandomPoints(24, 30.0f, 21);
+  for (int kind = 0; kind <= 45; kind++) {
+    for (int variant = 0; variant < 3; variant++) {
+      Fonction3D f = OneLayer(kind, 0.6f);
+      FNCT& layer = f.Layers[0];
+      layer.Fractal = variant >= 1;
+      layer.Octaves = 3;
+      layer.OctaveMode = kind % 10;
+      layer.Perturb = variant == 2;
+      layer.Turbulence.Kind = (kind * 3 + 1) % 45;
+      layer.Scale = VECFLOAT(1.3f, 0.7f, 2.1f);
+      layer.Rotate = variant == 2;
+      BuildRotationMatrix(layer.Rotation, 10, 20, 30);
+      FNCT second = layer;
+      second.Kind = static_cast<uint8_t>((kind + 7) % 45);
+      second.Rotate = false;
+      second.Offset = 0.1f;
+      f.Layers.Add(second);
+      f.CombineMode = (kind + variant) % 10;
+      for (size_t k = 0; k < points.size(); k++) {
+        const int count = 1 + static_cast<int>(k % Fonction3D::MaxPointsAtOnce);
+        VECTEUR at[Fonction3D::MaxPointsAtOnce];
+        for (int i = 0; i < count; i++)
+          at[i] = VECTEUR(points[k][0], points[k][1], points[k][2]) + VECTEUR(i == 1, i == 2, i == 3) * 0.003;
+        float values[Fonction3D::MaxPointsAtOnce];
+        f.ExtraireFonctions(at, count, VECTEUR(0, 0, 1), nullptr, false, values);
+        for (int i = 0; i < count; i++)
+          ASSERT_EQ(values[i], f.ExtraireFonction(at[i], VECTEUR(0, 0, 1), nullptr, false))
+              << "kind " << kind << " variant " << variant << " point " << k << "/" << i;
+      }
+    }
+  }
+}
+
 TEST_F(Function, PictureLayerSamplesItsPicture) {
   // Byte b of the picture is the layer value b * 2/255 - 1: white gives 1, black 0.
   Fonction3D f = OneLayer(0, 1.0f);
