@@ -22,7 +22,9 @@ constexpr int MaxContinuationDepth = 100;
 // itself) shade black instead of recursing without end.
 constexpr int MaxMaterialNesting = 24;
 
-thread_local int materialNesting = 0;
+// Initial-exec: read without a call into the dynamic linker on every shaded hit; four
+// bytes fit the static TLS room a library loaded later still finds.
+[[gnu::tls_model("initial-exec")]] thread_local int materialNesting = 0;
 
 struct NestingGuard {
   bool ok;

@@ -4,32 +4,6 @@
 
 #include <algorithm>
 
-namespace terrain_detail {
-
-bool MakeGrid(const Terrain* terrain, TerrainGrid& g) {
-  if (!terrain->altitudes || !terrain->clusters || terrain->width == 0 || terrain->height == 0)
-    return false;
-  g.alt = terrain->altitudes;
-  g.stride = terrain->width + 3;
-  g.width = terrain->width;
-  g.height = terrain->height;
-  g.level1 = terrain->Level1();
-  g.n1x = terrain->Level1Width();
-  g.n1y = terrain->Level1Height();
-  g.level2 = terrain->Level2();
-  g.n2x = terrain->Level2Width();
-  g.n2y = terrain->Level2Height();
-  g.level3 = terrain->Level3();
-  g.n3x = terrain->Level3Width();
-  g.n3y = terrain->Level3Height();
-  g.smooth = terrain->smoothSurface != 0;
-  g.minZ = terrain->minAltitude * AltitudeStep;
-  g.maxZ = terrain->maxAltitude * AltitudeStep;
-  return true;
-}
-
-}  // namespace terrain_detail
-
 // Grid access -------------------------------------------------------------------------
 
 int16_t Terrain::GetAltitude(int x, int y) const {

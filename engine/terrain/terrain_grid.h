@@ -76,8 +76,29 @@ struct TerrainGrid {
   double A(int x, int y) const { return alt[(y + 1) * stride + x + 1]; }
 };
 
-// False for a terrain without blocks or without data points: it has no surface.
-bool MakeGrid(const Terrain* terrain, TerrainGrid& g);
+// False for a terrain without blocks or without data points: it has no surface. Inline:
+// every ray query starts with it.
+inline bool MakeGrid(const Terrain* terrain, TerrainGrid& g) {
+  if (!terrain->altitudes || !terrain->clusters || terrain->width == 0 || terrain->height == 0)
+    return false;
+  g.alt = terrain->altitudes;
+  g.stride = terrain->width + 3;
+  g.width = terrain->width;
+  g.height = terrain->height;
+  g.level1 = terrain->Level1();
+  g.n1x = terrain->Level1Width();
+  g.n1y = terrain->Level1Height();
+  g.level2 = terrain->Level2();
+  g.n2x = terrain->Level2Width();
+  g.n2y = terrain->Level2Height();
+  g.level3 = terrain->Level3();
+  g.n3x = terrain->Level3Width();
+  g.n3y = terrain->Level3Height();
+  g.smooth = terrain->smoothSurface != 0;
+  g.minZ = terrain->minAltitude * AltitudeStep;
+  g.maxZ = terrain->maxAltitude * AltitudeStep;
+  return true;
+}
 
 // A line in the grid frame with a unit direction.
 struct Line {
