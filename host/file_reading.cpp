@@ -79,7 +79,9 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, Bytes& bytes, std::
     }
     if (got == 0)
       break;
-    bytes.insert(bytes.end(), buffer, buffer + got);
+    const size_t size = bytes.size();
+    bytes.resize(size + static_cast<size_t>(got));
+    std::memcpy(bytes.data() + size, buffer, static_cast<size_t>(got));
   }
   if (!standardInput)
     close(fd);

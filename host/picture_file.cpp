@@ -1,6 +1,7 @@
 #include "host/picture_file.h"
 
 #include <jpeglib.h>
+#include <libdeflate.h>
 #include <spng.h>
 #include <stb_image.h>
 #include <unistd.h>
@@ -473,6 +474,134 @@ bool IsGreyPng(const unsigned char* data, size_t size) {
          (data[24] == 8 || data[24] == 16) && data[25] == 0;
 }
 
+uint32_t BigEndian32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+         p[3];
+}
+
+// Undoes one row's filter in place: `row` holds its bytes after the filter type, `prior`
+// the row above already unfiltered (zeros above the first), Step the bytes per pixel.
+template <size_t Step>
+bool Unfilter(unsigned char type, unsigned char* row, const unsigned char* prior, size_t bytes) {
+  const size_t first = std::min(Step, bytes);  // the first pixel has nothing on its left
+  switch (type) {
+    case 0:
+      return true;
+    case 1:
+      for (size_t i = Step; i < bytes; i++)
+        row[i] = static_cast<unsigned char>(row[i] + row[i - Step]);
+      return true;
+    case 2:
+      for (size_t i = 0; i < bytes; i++)
+        row[i] = static_cast<unsigned char>(row[i] + prior[i]);
+      return true;
+    case 3:
+      for (size_t i = 0; i < first; i++)
+        row[i] = static_cast<unsigned char>(row[i] + (prior[i] >> 1));
+      for (size_t i = Step; i < bytes; i++)
+        row[i] = static_cast<unsigned char>(row[i] + ((row[i - Step] + prior[i]) >> 1));
+      return true;
+    case 4:
+      for (size_t i = 0; i < first; i++)  // a and c are 0: the predictor is b
+        row[i] = static_cast<unsigned char>(row[i] + prior[i]);
+      for (size_t i = Step; i < bytes; i++) {
+        const int a = row[i - Step], b = prior[i], c = prior[i - Step];
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        const int predictor = pb <= pc ? b : c;
+        row[i] = static_cast<unsigned char>(row[i] + (pa <= pb && pa <= pc ? a : predictor));
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Decodes the usual height map, a grey PNG that is not interlaced, without libspng: its
+// image data inflated at once by libdeflate, then unfiltered row by row. Two thirds of
+// the time libspng takes (10 ms against 14.5 for the comparison scene's 1025 x 1025 x 16
+// bits), and every height map is decoded before anything renders. Checksums are not held against
+// the file, as libspng is told. False, with nothing decoded, for any other kind of file or
+// for one that is not quite right: libspng then decodes it or says what is wrong.
+bool DecodePlainGreyPng(const unsigned char* data, size_t size, int width, int height, HeightMap& map) {
+  // The header (IsGreyPng: grey, 8 or 16 bits): 13 bytes, the one compression and filter
+  // method, no interlacing.
+  if (BigEndian32(data + 8) != 13 || data[26] != 0 || data[27] != 0 || data[28] != 0)
+    return false;
+  const bool sixteenBit = data[24] == 16;
+  const size_t step = sixteenBit ? 2 : 1;
+  const size_t rowBytes = static_cast<size_t>(width) * step;
+  // The image data: the IDAT chunks, one after the other, before IEND. Another critical
+  // chunk is left to libspng.
+  size_t compressedBytes = 0, firstData = 0, dataEnd = 0;
+  for (size_t at = 33;;) {
+    if (size - at < 12)
+      return false;
+    const uint32_t length = BigEndian32(data + at);
+    if (length > size - at - 12)
+      return false;
+    const unsigned char* type = data + at + 4;
+    if (std::memcmp(type, "IDAT", 4) == 0) {
+      if (dataEnd)
+        return false;
+      if (!firstData)
+        firstData = at;
+      compressedBytes += length;
+    } else {
+      if (firstData && !dataEnd)
+        dataEnd = at;
+      if (std::memcmp(type, "IEND", 4) == 0)
+        break;
+      if (!(type[0] & 0x20))  // critical
+        return false;
+    }
+    at += 12 + static_cast<size_t>(length);
+  }
+  LargeBuffer compressed(compressedBytes);
+  const size_t filteredBytes = static_cast<size_t>(height) * (rowBytes + 1);
+  LargeBuffer filtered(filteredBytes);
+  if (!compressedBytes || !compressed.data || !filtered.data)
+    return false;
+  for (size_t at = firstData, done = 0; at < dataEnd;) {
+    const uint32_t length = BigEndian32(data + at);
+    std::memcpy(compressed.data + done, data + at + 8, length);
+    done += length;
+    at += 12 + static_cast<size_t>(length);
+  }
+  libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+  if (!inflater)
+    return false;
+  // Exactly the image's bytes, or nothing.
+  const libdeflate_result result =
+      libdeflate_zlib_decompress(inflater, compressed.data, compressedBytes, filtered.data, filteredBytes, nullptr);
+  libdeflate_free_decompressor(inflater);
+  if (result != LIBDEFLATE_SUCCESS)
+    return false;
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  map.samples.resize(count);
+  std::vector<unsigned char> zeros(rowBytes, 0);
+  const unsigned char* prior = zeros.data();
+  for (int y = 0; y < height; y++) {
+    unsigned char* row = filtered.data + static_cast<size_t>(y) * (rowBytes + 1);
+    if (!(sixteenBit ? Unfilter<2>(row[0], row + 1, prior, rowBytes) : Unfilter<1>(row[0], row + 1, prior, rowBytes))) {
+      map = HeightMap();
+      return false;
+    }
+    uint16_t* samples = map.samples.data() + static_cast<size_t>(y) * width;
+    const unsigned char* bytes = row + 1;
+    if (sixteenBit)
+      for (int x = 0; x < width; x++)
+        samples[x] = static_cast<uint16_t>(bytes[2 * x] << 8 | bytes[2 * x + 1]);
+    else
+      for (int x = 0; x < width; x++)
+        samples[x] = bytes[x];
+    prior = bytes;
+  }
+  map.width = width;
+  map.height = height;
+  map.sixteenBit = sixteenBit;
+  return true;
+}
+
 // Decodes a grey PNG whose header gave `width` x `height` with libspng, straight into the
 // samples: half the time stb takes on a large height map, which is read before anything
 // renders. The samples are the ones stb gives; like stb, checksums are not held against
@@ -549,7 +678,7 @@ bool DecodeHeightMap(const unsigned char* data, size_t size, const std::string& 
     return false;
   }
   if (IsGreyPng(data, size)) {
-    if (DecodeGreyPng(data, size, width, height, map, reason))
+    if (DecodePlainGreyPng(data, size, width, height, map) || DecodeGreyPng(data, size, width, height, map, reason))
       return true;
     error = name + ": cannot read the height map: " + reason;
     return false;

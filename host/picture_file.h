@@ -1,8 +1,9 @@
 // Picture files: 24-bit pictures written as BMP, PNG or JPEG (by the file's extension)
 // row by row, with 64-bit sizes, never leaving a truncated file behind; and grey height
 // maps read from any picture format stb reads (8 or 16 bits per sample; grey PNGs, the
-// usual kind, are decoded by libspng, faster) or from binary PNM, with the size in the
-// header checked before anything is decoded.
+// usual kind, are inflated by libdeflate and unfiltered here, or decoded by libspng when
+// interlaced, faster) or from binary PNM, with the size in the header checked before
+// anything is decoded.
 #pragma once
 
 #include <cstddef>

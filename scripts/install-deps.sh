@@ -16,6 +16,7 @@ packages=(
   libstb-dev
   libcli11-dev
   libspng-dev
+  libdeflate-dev
   libjpeg-dev
   clang
   libclang-rt-14-dev

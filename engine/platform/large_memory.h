@@ -38,3 +38,17 @@ struct LargeAllocator {
     return true;
   }
 };
+
+// A block of AllocateLarge memory owned for a scope (a decoder's working buffer): no
+// element-wise fill or copy as a container would make. `data` is null when the memory
+// is not there.
+class LargeBuffer {
+ public:
+  explicit LargeBuffer(size_t bytes) : data(static_cast<unsigned char*>(AllocateLarge(bytes))), size(bytes) {}
+  ~LargeBuffer() { FreeLarge(data, size); }
+  LargeBuffer(const LargeBuffer&) = delete;
+  LargeBuffer& operator=(const LargeBuffer&) = delete;
+
+  unsigned char* const data;
+  const size_t size;
+};

@@ -247,11 +247,12 @@ TEST_F(PictureFiles, FailuresLeaveNothingUnderTheFinalName) {
   EXPECT_EQ(back.width, 4);
 }
 
-// Grey PNG height maps (libspng) give the samples stb gives for the same file: 8 and 16
-// bits, every row filter, interlaced or not, odd sizes; a damaged checksum is let pass as
-// stb lets it; a file cut short is refused, saying so.
+// Grey PNG height maps (libdeflate and our row filters, or libspng when interlaced) give
+// the samples stb gives for the same file: 8 and 16 bits, every row filter, interlaced or
+// not, odd sizes; a damaged checksum is let pass as stb lets it; a file cut short is
+// refused, saying so.
 TEST_F(PictureFiles, GreyPngHeightMapsReadAsStbReadsThem) {
-  auto write = [](const std::string& path, int w, int h, int depth, bool interlaced, uint32_t seed) {
+  auto write = [](const std::string& path, int w, int h, int depth, bool interlaced, uint32_t seed, int filters) {
     spng_ctx* png = spng_ctx_new(SPNG_CTX_ENCODER);
     std::vector<unsigned char> file;
     spng_ihdr header{};
@@ -274,6 +275,8 @@ TEST_F(PictureFiles, GreyPngHeightMapsReadAsStbReadsThem) {
     if (status == 0)
       status = spng_set_option(png, SPNG_ENCODE_TO_BUFFER, 1);
     if (status == 0)
+      status = spng_set_option(png, SPNG_FILTER_CHOICE, filters);
+    if (status == 0)
       status = spng_encode_image(png, raw.data(), raw.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
     size_t size = 0;
     void* bytes = status == 0 ? spng_get_png_buffer(png, &size, &status) : nullptr;
@@ -284,15 +287,34 @@ TEST_F(PictureFiles, GreyPngHeightMapsReadAsStbReadsThem) {
     std::ofstream(path, std::ios::binary) << data;
     return data;
   };
+  // Every filter on every row, and the encoder's choice row by row (all).
+  const int all = SPNG_FILTER_CHOICE_ALL;
   const struct {
     int w, h, depth;
     bool interlaced;
-  } cases[] = {{1, 1, 8, false},    {37, 23, 8, false}, {64, 9, 8, true},   {1, 1, 16, false},
-               {29, 31, 16, false}, {50, 7, 16, true},  {3, 130, 16, false}};
+    int filters;
+  } cases[] = {{1, 1, 8, false, all},
+               {37, 23, 8, false, all},
+               {64, 9, 8, true, all},
+               {1, 1, 16, false, all},
+               {29, 31, 16, false, all},
+               {50, 7, 16, true, all},
+               {3, 130, 16, false, all},
+               {2, 5, 8, false, SPNG_FILTER_CHOICE_NONE},
+               {33, 9, 8, false, SPNG_FILTER_CHOICE_SUB},
+               {33, 9, 8, false, SPNG_FILTER_CHOICE_UP},
+               {33, 9, 8, false, SPNG_FILTER_CHOICE_AVG},
+               {33, 9, 8, false, SPNG_FILTER_CHOICE_PAETH},
+               {1, 4, 16, false, SPNG_FILTER_CHOICE_PAETH},
+               {31, 8, 16, false, SPNG_FILTER_CHOICE_SUB},
+               {31, 8, 16, false, SPNG_FILTER_CHOICE_UP},
+               {31, 8, 16, false, SPNG_FILTER_CHOICE_AVG},
+               {31, 8, 16, false, SPNG_FILTER_CHOICE_PAETH}};
   for (const auto& c : cases) {
     const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + "-" + std::to_string(c.depth) +
-                             (c.interlaced ? "-interlaced" : "") + ".png";
-    const std::string data = write(name, c.w, c.h, c.depth, c.interlaced, static_cast<uint32_t>(c.w * 7 + c.h));
+                             (c.interlaced ? "-interlaced" : "") + "-" + std::to_string(c.filters) + ".png";
+    const std::string data =
+        write(name, c.w, c.h, c.depth, c.interlaced, static_cast<uint32_t>(c.w * 7 + c.h), c.filters);
     const auto* bytes = reinterpret_cast<const stbi_uc*>(data.data());
     const int size = static_cast<int>(data.size());
     int w = 0, h = 0, channels = 0;
