@@ -488,26 +488,8 @@ inline float CombinationStart(int mode) {
   }
 }
 
-inline float CombineLayer(int mode, float a, float l) {
-  switch (mode) {
-    case 2:
-      return a * (l + 1.0f);
-    case 4:
-      return std::max(a, l);
-    case 5:
-      return std::min(a, l);
-    case 6:
-      return std::fabs(l) > std::fabs(a) ? l : a;
-    case 7:
-      return std::fabs(l) < std::fabs(a) ? l : a;
-    case 8:
-      return a + ((a + 1.0f) * 0.15f + 0.7f) * l;
-    case 9:
-      return a + l * ((1.0f - std::fabs(a)) * 0.3f + 0.7f);
-    default:
-      return a + l;
-  }
-}
+// Layers combine by the same modes as octaves.
+inline float CombineLayer(int mode, float a, float l) { return CombineOctave(mode, a, l); }
 
 inline float CombinationResult(int mode, float a) {
   if (mode == 2)
