@@ -473,8 +473,8 @@ void EvaluateLayerAt(const FNCT& layer, const Point* p, int count, const Surface
   });
 }
 
-// The start value of a combination mode, the combination of a layer value l into the
-// accumulated a, and the final mapping into [0, 1].
+// The start value of a combination mode and the final mapping into [0, 1]; layers
+// combine into the accumulated value by the octaves' step.
 inline float CombinationStart(int mode) {
   switch (mode) {
     case 2:
@@ -487,9 +487,6 @@ inline float CombinationStart(int mode) {
       return 0.0f;
   }
 }
-
-// Layers combine by the same modes as octaves.
-inline float CombineLayer(int mode, float a, float l) { return CombineOctave(mode, a, l); }
 
 inline float CombinationResult(int mode, float a) {
   if (mode == 2)
@@ -507,7 +504,7 @@ float Fonction3D::ExtraireFonction(float x, float y, float z, VECTEUR normal, Ba
   const int mode = CombineMode;
   float a = CombinationStart(mode);
   for (const FNCT& layer : Layers)
-    a = CombineLayer(mode, a, EvaluateLayer(layer, p, surface) + layer.Offset);
+    a = CombineOctave(mode, a, EvaluateLayer(layer, p, surface) + layer.Offset);
   return CombinationResult(mode, a);
 }
 
@@ -525,7 +522,7 @@ void Fonction3D::ExtraireFonctions(const VECTEUR* points, int count, VECTEUR nor
   for (const FNCT& layer : Layers) {
     EvaluateLayerAt(layer, p, count, surface, l);
     for (int i = 0; i < count; i++)
-      a[i] = CombineLayer(mode, a[i], l[i] + layer.Offset);
+      a[i] = CombineOctave(mode, a[i], l[i] + layer.Offset);
   }
   for (int i = 0; i < count; i++)
     values[i] = CombinationResult(mode, a[i]);

@@ -139,10 +139,10 @@ struct Walker {
   // `until`, outside the parent record (columns x0 to x1 and rows y0 to y1 of the level,
   // without the ends), and at a tie of the x and y exits, where the point may not be in the
   // record expected. Rose (only with `rise`): from outside, the line has risen above the
-  // highest record.
+  // highest record. Each record passed over adds one to `passed` unless it is null.
   [[gnu::always_inline]] Pass PassOver(ExitPlanes& planes, const ClusterBound* records, int nx, int x0, int x1, int y0,
                                        int y1, int level, int shift, bool inside, bool rise, double until, double& t,
-                                       double& exit, int& hx, int& hy, unsigned long long& passed) const {
+                                       double& exit, int& hx, int& hy, unsigned long long* passed) const {
     const unsigned wx = x1 - x0, wy = y1 - y0;
     for (;;) {
       const int cx = planes.cx, cy = planes.cy;
@@ -154,7 +154,8 @@ struct Walker {
       const double e = Advance(planes, level, shift, t);
       if (e <= t)
         return Pass::HandBack;
-      passed++;
+      if (passed)
+        ++*passed;
       if (Holds(records[cy * nx + cx], inside, z, e)) {
         exit = e;
         hx = cx;
@@ -172,7 +173,6 @@ struct Walker {
   template <class Visitor>
   bool Walk(double& t, double tEnd, double limit, Visitor& visitor) const {
     WalkCounts counts;
-    unsigned long long uncounted = 0;
     const double until = std::min(tEnd, limit);
     ExitPlanes planes[4];    // per level: the expected record's exits
     int c3x = -1, c3y = -1;  // the level-3 record being walked through
@@ -194,7 +194,7 @@ struct Walker {
             return false;
           t = exit3;
           if (PassOver(planes[3], g.level3, g.n3x, 0, g.n3x, 0, g.n3y, 3, 6, visitor.inside, true, until, t, exit3, c3x,
-                       c3y, uncounted) == Pass::Rose)
+                       c3y, nullptr) == Pass::Rose)
             return false;
           continue;
         }
@@ -211,7 +211,7 @@ struct Walker {
         // that may hold the surface is walked at once.
         const Pass pass = PassOver(planes[2], g.level2, g.n2x, c3x * 4, std::min(c3x * 4 + 4, g.n2x), c3y * 4,
                                    std::min(c3y * 4 + 4, g.n2y), 2, 4, visitor.inside, false, until, t, exit2, cx, cy,
-                                   counts.records);
+                                   &counts.records);
         if (pass == Pass::HandBack)
           continue;
       }
@@ -229,7 +229,7 @@ struct Walker {
           // And over the level-1 records that follow inside the level-2 record.
           const Pass pass = PassOver(planes[1], g.level1, g.n1x, cx * 4, std::min(cx * 4 + 4, g.n1x), cy * 4,
                                      std::min(cy * 4 + 4, g.n1y), 1, 2, visitor.inside, false, std::min(end2, until), t,
-                                     exit1, c1x, c1y, uncounted);
+                                     exit1, c1x, c1y, nullptr);
           if (pass == Pass::HandBack)
             continue;
         }
