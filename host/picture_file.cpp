@@ -5,7 +5,6 @@
 #include <spng.h>
 #include <stb_image.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -17,6 +16,7 @@
 #include <system_error>
 
 #include "host/file_reading.h"
+#include "host/png_encoder.h"
 #include "host/safe_file.h"
 
 namespace fs = std::filesystem;
@@ -76,63 +76,6 @@ bool WriteBmp(SafeFile& file, const Picture& picture) {
   }
   return true;
 }
-
-int PngOutput(spng_ctx*, void* user, void* data, size_t length) {
-  return static_cast<SafeFile*>(user)->Write(data, length) ? 0 : SPNG_IO_ERROR;
-}
-
-}  // namespace
-
-// PNG, encoded row by row into the file as rows are handed over: no second copy of the
-// picture in memory, and a picture being rendered is encoded while its later rows are.
-class PngRows {
- public:
-  PngRows(SafeFile& file, int width, int height) {
-    png = spng_ctx_new(SPNG_CTX_ENCODER);
-    if (!png) {
-      status = SPNG_EMEM;
-      return;
-    }
-    spng_ihdr header{};
-    header.width = static_cast<uint32_t>(width);
-    header.height = static_cast<uint32_t>(height);
-    header.bit_depth = 8;
-    header.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-    status = spng_set_png_stream(png, PngOutput, &file);
-    if (status == 0)
-      status = spng_set_ihdr(png, &header);
-    // Every row Paeth-filtered and deflated as runs: about six times less work than trying
-    // every filter on each row with full matching, for files a few percent larger at most
-    // on rendered pictures (and smaller on some). Encoding then takes little from the
-    // render threads it runs beside.
-    if (status == 0)
-      status = spng_set_option(png, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_PAETH);
-    if (status == 0)
-      status = spng_set_option(png, SPNG_IMG_COMPRESSION_STRATEGY, Z_RLE);
-    if (status == 0)
-      status = spng_encode_image(png, nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
-  }
-  ~PngRows() { spng_ctx_free(png); }
-  PngRows(const PngRows&) = delete;
-  PngRows& operator=(const PngRows&) = delete;
-
-  // The next row; false once anything has failed.
-  bool Row(const uint8_t* rgb, size_t bytes) {
-    if (status == 0)
-      status = spng_encode_row(png, rgb, bytes);
-    if (status == SPNG_EOI)  // the last row ends the image
-      status = 0;
-    return status == 0;
-  }
-  // Why encoding failed.
-  std::string Reason() const { return status == SPNG_EMEM ? "out of memory" : spng_strerror(status); }
-
- private:
-  spng_ctx* png = nullptr;
-  int status = 0;
-};
-
-namespace {
 
 struct JpegErrors {
   jpeg_error_mgr manager;
@@ -346,8 +289,13 @@ bool PictureStream::Open(const std::string& path, std::string& error) {
     return false;
   }
   this->path = path;
-  if (FormatOfPath(path) == PictureFormat::Png)
-    png = std::make_unique<PngRows>(*file, picture.width, picture.height);
+  // PNG is encoded row by row into the file as rows are handed over: no second copy of the
+  // picture in memory, and a picture being rendered is encoded while its later rows are.
+  if (FormatOfPath(path) == PictureFormat::Png) {
+    SafeFile* output = file.get();
+    png = std::make_unique<PngEncoder>(picture.width, picture.height,
+                                       [output](const void* data, size_t size) { return output->Write(data, size); });
+  }
   return true;
 }
 
@@ -356,7 +304,7 @@ void PictureStream::Advance(int rows) {
     return;
   rows = std::min(rows, picture.height);
   for (; encoded < rows; encoded++)
-    if (!png->Row(picture.Pixel(0, encoded), picture.RowBytes()))
+    if (!png->Row(picture.Pixel(0, encoded)))
       break;
 }
 

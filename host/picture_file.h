@@ -51,7 +51,7 @@ bool CheckPictureOutput(const std::string& path, int width, int height, std::str
 bool WritePicture(const std::string& path, const Picture& picture, std::string& error);
 
 class SafeFile;
-class PngRows;
+class PngEncoder;
 
 // A picture file written while its picture is rendered. Open checks and opens the file as
 // WritePicture does; Advance(rows) says that the picture's first `rows` rows are final, and
@@ -76,7 +76,7 @@ class PictureStream {
   const Picture& picture;
   std::string path;
   std::unique_ptr<SafeFile> file;
-  std::unique_ptr<PngRows> png;
+  std::unique_ptr<PngEncoder> png;
   int encoded = 0;  // PNG rows handed to the encoder
 };
 

@@ -144,6 +144,64 @@ TEST_F(PictureFiles, LosslessFormatsRoundTripExactly) {
   EXPECT_LT(fs::file_size("smooth.png"), smooth.rgb.size() / 20);
 }
 
+// PNG files decode exactly under a decoder that checks every checksum, whatever codes their
+// blocks need: many blocks of short runs (fewer length codes than there are), runs of every
+// length, noise, and byte frequencies that would give codes longer than deflate allows.
+TEST_F(PictureFiles, PngFilesDecodeExactlyUnderEveryCheck) {
+  uint32_t seed = 99;
+  auto random = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 24;
+  };
+  auto filled = [](int w, int h, auto value) {
+    Picture p(w, h);
+    for (size_t i = 0; i < p.rgb.size(); i++)
+      p.rgb[i] = static_cast<uint8_t>(value(i));
+    return p;
+  };
+  // One row whose bytes differ from the pixel before by Fibonacci-weighted amounts (22
+  // of them, the rarest twice and the commonest 46 368 times; with the row's filter byte
+  // and the block's end, each once, the longest code would have 23 bits), every other byte
+  // by 255 so that no byte repeats the one before.
+  std::vector<uint8_t> steps;
+  for (int k = 0, a = 2, b = 3; k < 22; k++, b += a, a = b - a)
+    steps.insert(steps.end(), a, static_cast<uint8_t>(k * 7 + 1));
+  for (size_t i = steps.size() - 1; i > 0; i--)
+    std::swap(steps[i], steps[random() % (i + 1)]);
+  for (size_t i = steps.size(); i-- > 0;)
+    steps.insert(steps.begin() + static_cast<std::ptrdiff_t>(i), 255);
+  Picture skewed(static_cast<int>(steps.size() / 3), 1);
+  for (size_t i = 0; i < skewed.rgb.size(); i++)
+    skewed.rgb[i] = static_cast<uint8_t>((i >= 3 ? skewed.rgb[i - 3] : 0) + steps[i]);
+  const struct {
+    const char* name;
+    Picture picture;
+  } cases[] = {
+      {"short runs", filled(400, 150, [&](size_t i) { return i / 7 % 200 + random() % 3; })},
+      {"long runs", filled(700, 90, [&](size_t i) { return i / 5000 % 2 ? 9 : random() % 256; })},
+      {"runs just short of the longest", filled(500, 90, [&](size_t i) { return i % 500 < 250 ? 9 : random(); })},
+      {"noise", filled(300, 120, [&](size_t) { return random(); })},
+      {"skewed", skewed},
+  };
+  for (const auto& test : cases) {
+    std::string error;
+    ASSERT_TRUE(WritePicture("strict.png", test.picture, error)) << error;
+    std::ifstream in("strict.png", std::ios::binary);
+    const std::string file(std::istreambuf_iterator<char>(in), {});
+    spng_ctx* png = spng_ctx_new(0);
+    ASSERT_NE(png, nullptr);
+    int status = spng_set_crc_action(png, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
+    if (status == 0)
+      status = spng_set_png_buffer(png, file.data(), file.size());
+    decltype(test.picture.rgb) back(test.picture.rgb.size());
+    if (status == 0)
+      status = spng_decode_image(png, back.data(), back.size(), SPNG_FMT_RGB8, 0);
+    spng_ctx_free(png);
+    EXPECT_EQ(status, 0) << test.name << ": " << spng_strerror(status);
+    EXPECT_EQ(back, test.picture.rgb) << test.name;
+  }
+}
+
 // A picture streamed while it renders, rows handed over in any steps, is the same file as
 // the picture written whole; a stream never finished leaves no file at all.
 TEST_F(PictureFiles, StreamedPicturesAreTheFilesWrittenWhole) {
