@@ -33,6 +33,23 @@ long long RenderRows(const RenderSession& session, const RenderLoopSettings& set
   std::mutex mutex;
   std::condition_variable changed;  // a row is done, or the last worker has ended
 
+  // Rows from the top that are all done, handed on through rowsReady by one thread at a
+  // time. When every core renders, the workers hand rows on between their own rows: the
+  // calling thread would take a core from a worker at each wake-up and cost both threads
+  // a switch. With a core to spare, the calling thread does it there.
+  const int threads = std::max(1, settings.threads);
+  const bool workersHandOn = rowsReady && threads >= static_cast<int>(std::thread::hardware_concurrency());
+  std::mutex handOnMutex;
+  int topRows = 0, topRowsReported = 0;
+  auto handOn = [&] {
+    while (topRows < height && done[topRows].load(std::memory_order_acquire))
+      topRows++;
+    if (rowsReady && topRows > topRowsReported) {
+      rowsReady(topRows);
+      topRowsReported = topRows;
+    }
+  };
+
   auto worker = [&]() {
     RenderSession::Worker pixels(session);
     for (;;) {
@@ -48,6 +65,13 @@ long long RenderRows(const RenderSession& session, const RenderLoopSettings& set
         rowSamples += pixels.Pixel(x, row, height, work.picture.Pixel(x, row));
       samples.fetch_add(rowSamples);
       done[row].store(1, std::memory_order_release);
+      if (workersHandOn) {
+        rowsDone.fetch_add(1);
+        std::unique_lock<std::mutex> lock(handOnMutex, std::try_to_lock);
+        if (lock.owns_lock())
+          handOn();
+        continue;
+      }
       // Wakes the calling thread to hand rows on every few rows rather than after each
       // (a wake-up costs both threads a switch, about what encoding a row costs); the last
       // rows are handed on when the workers end. The lock is taken first, so that the
@@ -62,18 +86,6 @@ long long RenderRows(const RenderSession& session, const RenderLoopSettings& set
       changed.notify_all();
   };
 
-  // Rows from the top that are all done, handed on through rowsReady.
-  int topRows = 0, topRowsReported = 0;
-  auto handOn = [&] {
-    while (topRows < height && done[topRows].load(std::memory_order_acquire))
-      topRows++;
-    if (rowsReady && topRows > topRowsReported) {
-      rowsReady(topRows);
-      topRowsReported = topRows;
-    }
-  };
-
-  const int threads = std::max(1, settings.threads);
   running = threads;
   std::vector<std::thread> pool;
   for (int i = 0; i < threads; i++)
@@ -85,11 +97,13 @@ long long RenderRows(const RenderSession& session, const RenderLoopSettings& set
     {
       std::unique_lock<std::mutex> lock(mutex);
       changed.wait_until(lock, nextTick, [&] {
-        return running == 0 || (rowsReady && topRows < height && done[topRows].load(std::memory_order_acquire));
+        return running == 0 ||
+               (!workersHandOn && rowsReady && topRows < height && done[topRows].load(std::memory_order_acquire));
       });
       finished = running == 0;
     }
-    handOn();
+    if (!workersHandOn)
+      handOn();
     if (finished)
       break;
     if (Clock::now() >= nextTick) {

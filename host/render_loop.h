@@ -21,9 +21,10 @@ struct RenderLoopSettings {
 // `tick` is called on the calling thread about four times a second with the number of
 // rows done so far; rendering stops early (rows in progress are finished) once `stop`
 // becomes true. Each worker thread estimates pixels through its own worker of `session`.
-// `rowsReady`, when given, is called on the calling thread every few rows with the number
-// of rows from the top down that are all done, so that the caller can write them out
-// while the rest renders.
+// `rowsReady`, when given, is called with the number of rows from the top down that are
+// all done, so that the caller can write them out while the rest renders: on the calling
+// thread every few rows while a core is free, or else by the worker threads between rows;
+// never by two threads at once.
 long long RenderRows(const RenderSession& session, const RenderLoopSettings& settings, Checkpoint& work,
                      const std::atomic<bool>& stop, const std::function<void(int rowsDone)>& tick,
                      const std::function<void(int topRowsDone)>& rowsReady = nullptr);

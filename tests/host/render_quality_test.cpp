@@ -5,6 +5,8 @@
 #include <atomic>
 #include <filesystem>
 #include <set>
+#include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -93,7 +95,8 @@ TEST(RenderQuality, QualityTwoSmoothsEdgesThatOneLeavesHard) {
 }
 
 // The render loop hands rows on from the top as soon as they and every row above them are
-// done, rows resumed from a checkpoint first, each row final when it is handed on.
+// done, rows resumed from a checkpoint first, each row final when it is handed on: by the
+// calling thread beside one worker, and by the workers themselves when they fill every core.
 TEST(RenderLoop, RowsAreHandedOnFromTheTopOnceFinal) {
   EngineSession engine(".");
   ASSERT_TRUE(engine.Ready());
@@ -102,38 +105,40 @@ TEST(RenderLoop, RowsAreHandedOnFromTheTopOnceFinal) {
   engine.Environment()->PictureWidth = 40;
   engine.Environment()->PictureHeight = 30;
   RenderSession session(&loaded.landscape->Record());
-  for (int resumed : {0, 7}) {
-    SCOPED_TRACE(resumed);
-    Checkpoint work;
-    work.picture = Picture(40, 30);
-    work.rowsDone.assign(30, 0);
-    for (int row = 0; row < resumed; row++) {
-      work.rowsDone[row] = 1;
-      work.picture.Pixel(0, row)[0] = 201;  // a resumed row is not rendered again
+  const int everyCore = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+  for (int threads : {1, everyCore})
+    for (int resumed : {0, 7}) {
+      SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(resumed) + " rows resumed");
+      Checkpoint work;
+      work.picture = Picture(40, 30);
+      work.rowsDone.assign(30, 0);
+      for (int row = 0; row < resumed; row++) {
+        work.rowsDone[row] = 1;
+        work.picture.Pixel(0, row)[0] = 201;  // a resumed row is not rendered again
+      }
+      RenderLoopSettings settings;
+      settings.threads = threads;
+      std::vector<int> handed;
+      std::vector<std::vector<uint8_t>> seen;  // the rows as they were when handed on
+      std::atomic<bool> stop{false};
+      RenderRows(
+          session, settings, work, stop, [](int) {},
+          [&](int top) {
+            handed.push_back(top);
+            for (int row = static_cast<int>(seen.size()); row < top; row++)
+              seen.emplace_back(work.picture.Pixel(0, row), work.picture.Pixel(0, row) + work.picture.RowBytes());
+          });
+      ASSERT_FALSE(handed.empty());
+      EXPECT_GE(handed.front(), resumed);
+      EXPECT_EQ(handed.back(), 30);
+      EXPECT_TRUE(std::is_sorted(handed.begin(), handed.end()));
+      EXPECT_EQ(std::adjacent_find(handed.begin(), handed.end()), handed.end());
+      for (int row = 0; row < 30; row++)
+        EXPECT_TRUE(std::equal(seen[row].begin(), seen[row].end(), work.picture.Pixel(0, row))) << "row " << row;
+      if (resumed > 0) {
+        EXPECT_EQ(seen[0][0], 201);
+      }
     }
-    RenderLoopSettings settings;
-    settings.threads = 2;
-    std::vector<int> handed;
-    std::vector<std::vector<uint8_t>> seen;  // the rows as they were when handed on
-    std::atomic<bool> stop{false};
-    RenderRows(
-        session, settings, work, stop, [](int) {},
-        [&](int top) {
-          handed.push_back(top);
-          for (int row = static_cast<int>(seen.size()); row < top; row++)
-            seen.emplace_back(work.picture.Pixel(0, row), work.picture.Pixel(0, row) + work.picture.RowBytes());
-        });
-    ASSERT_FALSE(handed.empty());
-    EXPECT_GE(handed.front(), resumed);
-    EXPECT_EQ(handed.back(), 30);
-    EXPECT_TRUE(std::is_sorted(handed.begin(), handed.end()));
-    EXPECT_EQ(std::adjacent_find(handed.begin(), handed.end()), handed.end());
-    for (int row = 0; row < 30; row++)
-      EXPECT_TRUE(std::equal(seen[row].begin(), seen[row].end(), work.picture.Pixel(0, row))) << "row " << row;
-    if (resumed > 0) {
-      EXPECT_EQ(seen[0][0], 201);
-    }
-  }
 }
 
 }  // namespace
