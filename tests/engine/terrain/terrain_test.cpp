@@ -313,6 +313,17 @@ TEST(TerrainTest, ZeroMinimumAltitudesShiftsEveryPointButKeepsMinAltitude) {
   EXPECT_EQ(terrain->GetAltitude(-1, 2), 400);
   EXPECT_EQ(terrain->GetAltitude(5, 5), 9);  // guard copy of (3, 3)
   EXPECT_EQ(+terrain->minAltitude, 0);
+  // Wider grids, the lowest point in each part of a row (the first, the middle, the last).
+  for (int lowX : {0, 20, 44}) {
+    auto hills = MakeTerrain(45, 38, [lowX](int x, int y) { return x == lowX && y == 17 ? -90 : Hills(x, y); });
+    hills->ZeroMinimumAltitudes();
+    for (int y = -1; y <= 39; y++)
+      for (int x = -1; x <= 46; x++) {
+        const int gx = std::clamp(x, 0, 44), gy = std::clamp(y, 0, 37);  // the guard ring copies the edge
+        const int before = gx == lowX && gy == 17 ? -90 : Hills(gx, gy);
+        EXPECT_EQ(hills->GetAltitude(x, y), before + 90) << x << ", " << y;
+      }
+  }
 }
 
 TEST(TerrainTest, ClusterPyramidBoundsEveryBlockOfPoints) {
