@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t BufferBytes = 1 << 20;
+constexpr size_t BufferBytes = 256 << 10;
 constexpr char TemporaryPrefix[] = ".partial-";
 
 // FNV-1a of the final file name: temporaries of different outputs in one folder differ.
@@ -125,6 +125,7 @@ bool SafeFile::Open(const std::string& target, std::string& error) {
   path = target;
   temporary = TemporaryPathFor(target);
   failure = 0;
+  flushed = 0;
   fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     error = path + ": cannot write: " + SystemReason(errno);
@@ -148,6 +149,12 @@ bool SafeFile::Flush() {
       Fail(ENOSPC);
     data += written;
     left -= static_cast<size_t>(written);
+  }
+  // The disk starts on what was written while the rest is produced, so that the sync at
+  // the end waits for little.
+  if (!failure && buffer.size() > 0) {
+    sync_file_range(fd, static_cast<off_t>(flushed), static_cast<off_t>(buffer.size()), SYNC_FILE_RANGE_WRITE);
+    flushed += buffer.size();
   }
   buffer.clear();
   return !failure;

@@ -35,6 +35,7 @@ class SafeFile {
   int fd = -1;
   int failure = 0;  // errno of the first failure
   std::vector<unsigned char> buffer;
+  uint64_t flushed = 0;  // bytes handed to the system
 };
 
 // Whether a file can be written to `path`: the name is not a folder, and the nearest
