@@ -171,6 +171,84 @@ TEST_F(Noise, VectorGradientNoiseComponentsReadSuccessiveFours) {
   }
 }
 
+// The plain scalar formulation of the gradient noises: every product and sum in the
+// order the engine must keep, so that any faster layout gives the same bits.
+struct ReferenceCell {
+  int h[8];
+  float wx[2], wy[2], wz[2], dx[2], dy[2], dz[2];
+};
+
+ReferenceCell ReferenceCellOf(float x, float y, float z) {
+  ReferenceCell c;
+  const float px = x + 10010.0f, py = y + 10010.0f, pz = z + 10010.0f;
+  const int i = Truncate(px), j = Truncate(py), k = Truncate(pz);
+  const float f[3] = {px - static_cast<float>(i), py - static_cast<float>(j), pz - static_cast<float>(k)};
+  float* w[3] = {c.wx, c.wy, c.wz};
+  float* d[3] = {c.dx, c.dy, c.dz};
+  for (int axis = 0; axis < 3; axis++) {
+    const float s = (3.0f - 2.0f * f[axis]) * (f[axis] * f[axis]);
+    w[axis][0] = 1.0f - s;
+    w[axis][1] = s;
+    d[axis][0] = f[axis];
+    d[axis][1] = f[axis] - 1.0f;
+  }
+  for (int n = 0; n < 8; n++)
+    c.h[n] = Hash(CellPlus(i, n >> 2), CellPlus(j, (n >> 1) & 1), CellPlus(k, n & 1));
+  return c;
+}
+
+float ReferenceCornerSum(const ReferenceCell& c, int entry) {
+  float sum = 0.0f;
+  for (int n = 0; n < 8; n++) {
+    const int a = n >> 2, b = (n >> 1) & 1, d = n & 1;
+    const float* r = RTable + c.h[n] + entry;
+    const float gradient = 0.5f * r[0] + r[1] * c.dx[a] + r[2] * c.dy[b] + r[3] * c.dz[d];
+    sum += c.wx[a] * c.wy[b] * c.wz[d] * gradient;
+  }
+  return sum;
+}
+
+uint32_t Bits(float v) {
+  uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  return bits;
+}
+
+TEST_F(Noise, GradientNoisesGiveTheBitsOfThePlainFormulation) {
+  auto points = RandomPoints(20000, 300.0f, 5);
+  for (const auto& p : RandomPoints(5000, 2.0f, 6))
+    points.push_back(p);
+  for (const auto& p : RandomPoints(5000, 1e5f, 7))  // beyond the offset: negative cells
+    points.push_back(p);
+  // Lattice points, cell faces and their neighbouring floats, signed zeros, tiny and huge values.
+  std::vector<float> specials = {0.0f,  -0.0f,     1.0f,      -1.0f,     0.5f,    1e-30f, -1e-30f, 1e-45f,
+                                 -1e7f, -10010.0f, -10011.0f, -10009.5f, 4096.0f, 3e9f,   -3e9f,   1e30f};
+  for (float v : {1.0f, -7.0f, -10010.0f}) {
+    specials.push_back(std::nextafter(v, 0.0f));
+    specials.push_back(std::nextafter(v, 2.0f * v));
+  }
+  for (float x : specials)
+    for (float y : {0.0f, -2.5f, 1e-30f, std::nextafter(3.0f, 4.0f), -1e30f})
+      for (float z : {0.25f, -0.0f, 17.0f, -3e9f}) {
+        points.push_back({x, y, z});
+        points.push_back({y, z, x});
+        points.push_back({z, x, y});
+      }
+  for (int n = -40; n <= 40; n++)
+    points.push_back({static_cast<float>(n), 0.5f * n, -static_cast<float>(n)});
+  for (const auto& p : points) {
+    const ReferenceCell c = ReferenceCellOf(p[0], p[1], p[2]);
+    const float expected = std::min(ReferenceCornerSum(c, 0), 1.0f);
+    ASSERT_EQ(Bits(GradientNoise(p[0], p[1], p[2])), Bits(expected)) << p[0] << " " << p[1] << " " << p[2];
+    const VECTEUR v = VectorGradientNoise(p[0], p[1], p[2]);
+    for (int component = 0; component < 3; component++) {
+      const double got = component == 0 ? v.x : component == 1 ? v.y : v.z;
+      ASSERT_EQ(Bits(static_cast<float>(got)), Bits(ReferenceCornerSum(c, 4 * component)))
+          << p[0] << " " << p[1] << " " << p[2] << " component " << component;
+    }
+  }
+}
+
 TEST_F(Noise, SmoothNoisesAreContinuous) {
   // Random points, plus points straddling cell faces where the corners change.
   auto points = RandomPoints(3000, 60.0f, 1);
