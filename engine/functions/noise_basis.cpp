@@ -190,17 +190,29 @@ template <int Lane>
   w0 = _mm_sub_ps(_mm_set1_ps(1.0f), w1);
 }
 
+// The cell around a point: its corners' hash bytes, the smooth weights of the lower (w0)
+// and upper (w1) sides and the offsets from them (d0, d1), axes in lanes 0..2.
+struct Corners {
+  int h[8];
+  __m128 w0, w1, d0, d1;
+};
+
+[[gnu::always_inline]] inline Corners CornersAround(float x, float y, float z) {
+  Corners c;
+  int cell[3];
+  OffsetCell(x, y, z, cell, c.d0);
+  CornerHashes(cell[0], cell[1], cell[2], c.h);
+  SmoothWeights(c.d0, c.w0, c.w1);
+  c.d1 = _mm_sub_ps(c.d0, _mm_set1_ps(1.0f));
+  return c;
+}
+
 }  // namespace
 
 float GradientNoise(float x, float y, float z) {
-  int cell[3];
-  __m128 f;
-  OffsetCell(x, y, z, cell, f);
-  int h[8];
-  CornerHashes(cell[0], cell[1], cell[2], h);
-  __m128 w0, w1;
-  SmoothWeights(f, w0, w1);
-  const __m128 d0 = f, d1 = _mm_sub_ps(f, _mm_set1_ps(1.0f));
+  const Corners c = CornersAround(x, y, z);
+  const int* h = c.h;
+  const __m128 w0 = c.w0, w1 = c.w1, d0 = c.d0, d1 = c.d1;
   const __m128 wy = AlongY(w0, w1), wz = AlongZ(w0, w1), dy = AlongY(d0, d1), dz = AlongZ(d0, d1);
   // Corners 0..3 (lower x side) and 4..7 (upper x side).
   const __m128 low = CornerTerms(h, Broadcast<0>(w0), wy, wz, Broadcast<0>(d0), dy, dz);
@@ -219,14 +231,9 @@ float GradientNoise(float x, float y, float z) {
 }
 
 VECTEUR VectorGradientNoise(float x, float y, float z) {
-  int cell[3];
-  __m128 f;
-  OffsetCell(x, y, z, cell, f);
-  int h[8];
-  CornerHashes(cell[0], cell[1], cell[2], h);
-  __m128 w0, w1;
-  SmoothWeights(f, w0, w1);
-  const __m128 d0 = f, d1 = _mm_sub_ps(f, _mm_set1_ps(1.0f));
+  const Corners c = CornersAround(x, y, z);
+  const int* h = c.h;
+  const __m128 w0 = c.w0, w1 = c.w1, d0 = c.d0, d1 = c.d1;
   const __m128 wy = AlongY(w0, w1), wz = AlongZ(w0, w1);
   // The eight corner weights (wx wy) wz, corners 0..3 and 4..7.
   const __m128 wLow = _mm_mul_ps(_mm_mul_ps(Broadcast<0>(w0), wy), wz);
