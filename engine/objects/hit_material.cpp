@@ -14,13 +14,17 @@ struct HitReport {
 // practice; a search normally leaves one or two.
 constexpr unsigned ReportCapacity = 64;
 
-struct ReportRing {
-  HitReport reports[ReportCapacity];
+// The ring's place and fill, which every ray resets and every hit reads, use the
+// initial-exec thread-local model (no call into the dynamic linker, and eight bytes fit the
+// static room a library loaded later still finds); its reports, written only by meshes and
+// plants, stay in the general model.
+struct RingState {
   unsigned next = 0;   // where the next report goes
   unsigned count = 0;  // valid reports, at most ReportCapacity
 };
 
-thread_local ReportRing ring;
+[[gnu::tls_model("initial-exec")]] thread_local RingState ring;
+thread_local HitReport reports[ReportCapacity];
 
 }  // namespace
 
@@ -30,15 +34,19 @@ void ForgetHitMaterials() {
 }
 
 void ReportHitMaterial(const BasicObject* object, const VECTEUR& point, unsigned material) {
-  ring.reports[ring.next] = HitReport{object, point, material};
+  reports[ring.next] = HitReport{object, point, material};
   ring.next = (ring.next + 1) % ReportCapacity;
   if (ring.count < ReportCapacity)
     ring.count++;
 }
 
 bool FindHitMaterial(const BasicObject* object, const VECTEUR& point, unsigned& material) {
-  for (unsigned k = 1; k <= ring.count; k++) {
-    const HitReport& report = ring.reports[(ring.next + ReportCapacity - k) % ReportCapacity];
+  const unsigned count = ring.count, next = ring.next;
+  if (count == 0)
+    return false;
+  const HitReport* all = reports;
+  for (unsigned k = 1; k <= count; k++) {
+    const HitReport& report = all[(next + ReportCapacity - k) % ReportCapacity];
     if (report.object == object && report.point == point) {
       material = report.material;
       return true;
