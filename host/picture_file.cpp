@@ -17,6 +17,7 @@
 
 #include "host/file_reading.h"
 #include "host/png_encoder.h"
+#include "host/png_filter.h"
 #include "host/safe_file.h"
 
 namespace fs = std::filesystem;
@@ -452,12 +453,8 @@ bool Unfilter(unsigned char type, unsigned char* row, const unsigned char* prior
     case 4:
       for (size_t i = 0; i < first; i++)  // a and c are 0: the predictor is b
         row[i] = static_cast<unsigned char>(row[i] + prior[i]);
-      for (size_t i = Step; i < bytes; i++) {
-        const int a = row[i - Step], b = prior[i], c = prior[i - Step];
-        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-        const int predictor = pb <= pc ? b : c;
-        row[i] = static_cast<unsigned char>(row[i] + (pa <= pb && pa <= pc ? a : predictor));
-      }
+      for (size_t i = Step; i < bytes; i++)
+        row[i] = static_cast<unsigned char>(row[i] + PaethPredictor(row[i - Step], prior[i], prior[i - Step]));
       return true;
     default:
       return false;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -13,6 +12,8 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+
+#include "host/png_filter.h"
 
 namespace {
 
@@ -173,11 +174,6 @@ void CanonicalCodes(const uint8_t* lengths, int symbols, uint16_t* codes) {
       reversed = reversed << 1 | (code & 1);
     codes[s] = static_cast<uint16_t>(reversed);
   }
-}
-
-uint8_t PaethPredictor(int a, int b, int c) {
-  const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-  return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
 }
 
 #ifdef __SSE2__
